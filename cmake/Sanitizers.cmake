@@ -1,0 +1,8 @@
+if(VELTRANO_SANITIZE)
+  string(REPLACE " " "" _san "${VELTRANO_SANITIZE}")
+  if(_san MATCHES "thread" AND _san MATCHES "address")
+    message(FATAL_ERROR "VELTRANO_SANITIZE: thread cannot be combined with address")
+  endif()
+  add_compile_options(-fsanitize=${_san} -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=${_san})
+endif()

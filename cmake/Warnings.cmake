@@ -1,0 +1,6 @@
+function(veltrano_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow)
+  if(VELTRANO_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
