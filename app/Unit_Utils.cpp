@@ -1,0 +1,7 @@
+#include "app/Unit_Utils.h"
+#include "Version.h"
+
+QString GetFileVersionText()
+{
+    return QStringLiteral(VELTRANO_VERSION);
+}
