@@ -104,20 +104,32 @@ bool TDevice::ReadIdent()
     return sent;
 }
 
+// The flag read and the block read are sent back to back, and the worker retries the second
+// while the reply to the first may still be arriving. So each sets its own expectation at once,
+// but withdraws the other's, and empties ReceiveBuffer, only when the token is free: before
+// that, the pending reply still needs both its expectation and its bytes.
 bool TDevice::Read_Flag_modbus()
 {
     ExpectFlags = true;
+    const QByteArray frame = ModbusRequest(AddressNumber(AdressStr.load()), ModbusBody::FlagRead);
+    DCommand = frame;
+    if (!ReplyReceived.load())
+        return false;
     ExpectAllParams = false;
-    return SendModbusRead(ModbusBody::FlagRead);
+    return SendCommand(frame);
 }
 
 bool TDevice::ReadAllParam_modbus()
 {
-    RunOnMainThread([] { ReceiveBuffer.clear(); });
     mb_version_for_RW_all_N = static_cast<char>(ModbusBody::BlockRead[4]);
     ExpectAllParams = true;
+    const QByteArray frame = ModbusRequest(AddressNumber(AdressStr.load()), ModbusBody::BlockRead);
+    DCommand = frame;
+    if (!ReplyReceived.load())
+        return false;
     ExpectFlags = false;
-    return SendModbusRead(ModbusBody::BlockRead);
+    RunOnMainThread([] { ReceiveBuffer.clear(); });
+    return SendCommand(frame);
 }
 
 bool TDevice::ReadPAdress()

@@ -8,7 +8,7 @@
 // Registers a sender that records every write, and puts the link state the request methods
 // read into a known idle state.
 class LinkFixture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         SetLinkSender([this](const QByteArray& bytes) {
@@ -46,7 +46,7 @@ protected:
 
     bool driverResult_ = true;
 
-private:
+  private:
     mutable std::mutex mutex_;
     QList<QByteArray> writes_;
 };

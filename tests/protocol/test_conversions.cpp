@@ -10,7 +10,7 @@ const QLocale commaLocale(QLocale::Russian, QLocale::Russia);
 const QLocale dotLocale(QLocale::English, QLocale::UnitedStates);
 
 class LocaleGuard {
-public:
+  public:
     explicit LocaleGuard(const QLocale& locale) { QLocale::setDefault(locale); }
     ~LocaleGuard() { QLocale::setDefault(QLocale::c()); }
 };
@@ -43,26 +43,13 @@ void CheckParse(const QLocale& locale, const std::vector<ParseCase>& cases)
 TEST(StrToFloatDotComma, CommaLocale)
 {
     CheckParse(commaLocale, {
-                                {"1,5", true, 1.5},
-                                {"1.5", true, 1.5},
-                                {"-2.25", true, -2.25},
-                                {"5,", true, 5},
-                                {"5.", true, 5},
-                                {",5", true, 0.5},
-                                {"  1.5 ", true, 1.5},
-                                {"1e3", true, 1000},
-                                {"0", true, 0},
-                                {"1.5.7", false, 0},
-                                {"1,5,7", false, 0},
-                                {"1.234,5", false, 0},
-                                {"1\u00a0000", false, 0},
-                                {"abc", false, 0},
-                                {"", false, 0},
-                                {"   ", false, 0},
-                                {"1,5x", false, 0},
-                                {"inf", false, 0},
-                                {"nan", false, 0},
-                                {"1e999", false, 0},
+                                {"1,5", true, 1.5},       {"1.5", true, 1.5},  {"-2.25", true, -2.25},
+                                {"5,", true, 5},          {"5.", true, 5},     {",5", true, 0.5},
+                                {"  1.5 ", true, 1.5},    {"1e3", true, 1000}, {"0", true, 0},
+                                {"1.5.7", false, 0},      {"1,5,7", false, 0}, {"1.234,5", false, 0},
+                                {"1\u00a0000", false, 0}, {"abc", false, 0},   {"", false, 0},
+                                {"   ", false, 0},        {"1,5x", false, 0},  {"inf", false, 0},
+                                {"nan", false, 0},        {"1e999", false, 0},
                             });
 }
 
@@ -90,16 +77,11 @@ TEST(FloatToStrByRange, DecimalsFollowTheRange)
     };
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const std::vector<Case> cases = {
-        {0, 1.23456, "1,2346", "1.2346"},
-        {10, 1.23456, "1,2346", "1.2346"},
-        {10.0001, 1.23456, "1,235", "1.235"},
-        {100, 125, "125,000", "125.000"},
-        {250, 125, "125,00", "125.00"},
-        {1000, 1234.5, "1234,50", "1234.50"},
-        {1000.5, 1234.56, "1234,6", "1234.6"},
-        {2000, 1234567.25, "1234567,3", "1234567.3"},
-        {nan, 2, "2,0000", "2.0000"},
-        {-5, -0.5, "-0,5000", "-0.5000"},
+        {0, 1.23456, "1,2346", "1.2346"},      {10, 1.23456, "1,2346", "1.2346"},
+        {10.0001, 1.23456, "1,235", "1.235"},  {100, 125, "125,000", "125.000"},
+        {250, 125, "125,00", "125.00"},        {1000, 1234.5, "1234,50", "1234.50"},
+        {1000.5, 1234.56, "1234,6", "1234.6"}, {2000, 1234567.25, "1234567,3", "1234567.3"},
+        {nan, 2, "2,0000", "2.0000"},          {-5, -0.5, "-0,5000", "-0.5000"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.range);
@@ -121,9 +103,8 @@ TEST(HexToByte, ReadsTwoDigitsOrFails)
         int value; // -1: not a hexadecimal byte
     };
     const std::vector<Case> cases = {
-        {"0A", 10}, {"ff", 255}, {"FF", 255}, {"fF", 255}, {"1A", 26}, {"00", 0},
-        {"1AZ", 26}, {"7", -1},   {"", -1},    {"G1", -1},  {"1G", -1}, {" 1", -1},
-        {"-1", -1}, {"0x", -1},
+        {"0A", 10}, {"ff", 255}, {"FF", 255}, {"fF", 255}, {"1A", 26}, {"00", 0},  {"1AZ", 26},
+        {"7", -1},  {"", -1},    {"G1", -1},  {"1G", -1},  {" 1", -1}, {"-1", -1}, {"0x", -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.toStdString());

@@ -7,7 +7,7 @@ struct CrcCase {
     std::vector<std::uint8_t> body;
     std::uint8_t lo, hi;
 };
-}
+} // namespace
 
 TEST(Crc16, MatchesKnownFrames)
 {

@@ -31,7 +31,7 @@ TEST_F(DeviceLookup, ByAddressBoxText)
         TDevice* expected;
     };
     const std::vector<Case> cases = {
-        {"26", first1A}, {"5", d05},    {"05", d05},         {"0", nullptr}, {"255", dFF},
+        {"26", first1A}, {"5", d05},        {"05", d05},      {"0", nullptr},  {"255", dFF},
         {"256", d100},   {" 26 ", first1A}, {"+26", first1A}, {"-1", nullptr}, {"27", nullptr},
     };
     for (const auto& c : cases) {

@@ -76,25 +76,25 @@ std::vector<RequestCase> StandardCases()
 std::vector<RequestCase> ModbusCases()
 {
     auto cases = StandardOnlyCases();
-    cases.insert(cases.end(), {
-                                  {"Setup", &TDevice::Setup, Hex("0A 06 00 BC 53 55 B5 9A")},
-                                  {"SwitchOn", &TDevice::SwitchOn, Hex("0A 06 00 BC 4F 4E FD 51")},
-                                  {"SwitchOff", &TDevice::SwitchOff, Hex("0A 06 00 BC 4F 46 FC 97")},
-                                  {"SaveToFlash", &TDevice::SaveToFlash, Hex("0A 06 00 BC 46 4C 7A C0")},
-                                  {"SetParmDefault", &TDevice::SetParmDefault, Hex("0A 06 00 BC 44 46 FB A7")},
-                                  {"SwitchResult", &TDevice::SwitchResult, Hex("0A 06 00 BC 46 58 7A CF")},
-                                  {"ReadSwitchResult", &TDevice::ReadSwitchResult, Hex("0A 03 01 00 00 01 84 8D")},
-                                  {"ReadLastResult", &TDevice::ReadLastResult, Hex("0A 03 01 01 00 01 D5 4D")},
-                                  {"ReadIdent", &TDevice::ReadIdent, Hex("0A 03 00 BD 00 10 D5 59")},
-                                  {"Read_Flag_modbus", &TDevice::Read_Flag_modbus, Hex("0A 03 00 00 00 01 85 71")},
-                                  {"ReadAllParam_modbus", &TDevice::ReadAllParam_modbus,
-                                   Hex("0A 03 00 10 00 13 04 B9")},
-                              });
+    cases.insert(cases.end(),
+                 {
+                     {"Setup", &TDevice::Setup, Hex("0A 06 00 BC 53 55 B5 9A")},
+                     {"SwitchOn", &TDevice::SwitchOn, Hex("0A 06 00 BC 4F 4E FD 51")},
+                     {"SwitchOff", &TDevice::SwitchOff, Hex("0A 06 00 BC 4F 46 FC 97")},
+                     {"SaveToFlash", &TDevice::SaveToFlash, Hex("0A 06 00 BC 46 4C 7A C0")},
+                     {"SetParmDefault", &TDevice::SetParmDefault, Hex("0A 06 00 BC 44 46 FB A7")},
+                     {"SwitchResult", &TDevice::SwitchResult, Hex("0A 06 00 BC 46 58 7A CF")},
+                     {"ReadSwitchResult", &TDevice::ReadSwitchResult, Hex("0A 03 01 00 00 01 84 8D")},
+                     {"ReadLastResult", &TDevice::ReadLastResult, Hex("0A 03 01 01 00 01 D5 4D")},
+                     {"ReadIdent", &TDevice::ReadIdent, Hex("0A 03 00 BD 00 10 D5 59")},
+                     {"Read_Flag_modbus", &TDevice::Read_Flag_modbus, Hex("0A 03 00 00 00 01 85 71")},
+                     {"ReadAllParam_modbus", &TDevice::ReadAllParam_modbus, Hex("0A 03 00 10 00 13 04 B9")},
+                 });
     return cases;
 }
 
 class Requests : public LinkFixture {
-protected:
+  protected:
     // Each request, sent with the token free, goes out as exactly its frame and takes the token;
     // with the token taken it sends nothing, returns false and still leaves its frame in DCommand.
     void CheckRequests(const std::vector<RequestCase>& cases)
@@ -160,8 +160,8 @@ TEST_F(Requests, ExpectationFlagsAreSetBeforeTheTokenIsTested)
     for (const bool tokenFree : {true, false}) {
         for (const auto& c : cases) {
             SCOPED_TRACE(std::string(c.name) + (tokenFree ? " sent" : " refused"));
-            for (auto* flag : {&ExpectLastResult, &ExpectSwitchResult, &ExpectIdent, &ExpectAllParams,
-                               &ExpectFlags})
+            for (auto* flag :
+                 {&ExpectLastResult, &ExpectSwitchResult, &ExpectIdent, &ExpectAllParams, &ExpectFlags})
                 *flag = false;
             ReplyReceived = tokenFree;
             TDevice device("1A");
@@ -174,15 +174,26 @@ TEST_F(Requests, ExpectationFlagsAreSetBeforeTheTokenIsTested)
         }
     }
 
-    // The flag read and the block read each clear the other's expectation.
+    // Each of the flag read and the block read withdraws the other's expectation, but only once
+    // the token is free: while it is taken, the reply to the other is still on its way.
     TDevice device("1A");
+    ReplyReceived = false;
     ExpectAllParams = true;
-    device.Read_Flag_modbus();
+    EXPECT_FALSE(device.Read_Flag_modbus());
+    EXPECT_TRUE(ExpectAllParams.load());
+    EXPECT_TRUE(ExpectFlags.load());
+    ReplyReceived = true;
+    EXPECT_TRUE(device.Read_Flag_modbus());
     EXPECT_FALSE(ExpectAllParams.load());
+
     ExpectFlags = true;
-    device.ReadAllParam_modbus();
-    EXPECT_FALSE(ExpectFlags.load());
+    EXPECT_FALSE(device.ReadAllParam_modbus());
+    EXPECT_TRUE(ExpectFlags.load());
+    EXPECT_TRUE(ExpectAllParams.load());
     EXPECT_EQ(device.mb_version_for_RW_all_N.load(), 0x13);
+    ReplyReceived = true;
+    EXPECT_TRUE(device.ReadAllParam_modbus());
+    EXPECT_FALSE(ExpectFlags.load());
 
     // The standard forms expect nothing.
     ProtocolMode = 0;
@@ -190,16 +201,21 @@ TEST_F(Requests, ExpectationFlagsAreSetBeforeTheTokenIsTested)
     device.ReadLastResult();
     device.ReadSwitchResult();
     device.ReadIdent();
+    EXPECT_FALSE(ExpectLastResult.load());
     EXPECT_FALSE(ExpectSwitchResult.load());
     EXPECT_FALSE(ExpectIdent.load());
 }
 
-TEST_F(Requests, BlockReadEmptiesTheReceiveBuffer)
+TEST_F(Requests, BlockReadEmptiesTheReceiveBufferOnlyWhenItCanSend)
 {
     ProtocolMode = 1;
-    ReceiveBuffer = "stale bytes";
+    TDevice device("1A");
+    ReceiveBuffer = Hex("1A 03 02"); // the first chunk of the flag reply
     ReplyReceived = false;
-    TDevice("1A").ReadAllParam_modbus();
+    EXPECT_FALSE(device.ReadAllParam_modbus());
+    EXPECT_EQ(ReceiveBuffer, Hex("1A 03 02"));
+    ReplyReceived = true;
+    EXPECT_TRUE(device.ReadAllParam_modbus());
     EXPECT_TRUE(ReceiveBuffer.isEmpty());
 }
 

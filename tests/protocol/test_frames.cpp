@@ -55,7 +55,7 @@ TEST(Frames, AddressForms)
         int number; // -1: refused
     };
     const std::vector<Case> cases = {
-        {"1A", 26}, {"0A", 10}, {"ff", 255}, {"00", 0},  {"1", -1},
+        {"1A", 26},  {"0A", 10}, {"ff", 255}, {"00", 0},  {"1", -1},
         {"100", -1}, {"G0", -1}, {"", -1},    {" 1", -1}, {"1A ", -1},
     };
     for (const auto& c : cases) {

@@ -11,7 +11,7 @@
 
 namespace {
 class MainThreadCall : public LinkFixture {
-protected:
+  protected:
     // Runs body on a worker thread while the main thread keeps its event loop turning.
     template <typename Body> void OnWorker(Body body)
     {
