@@ -10,10 +10,21 @@ struct PortScanResult {
 };
 
 // Probes the serial device families (/dev/ttyS*, ttyUSB*, ttyACM*, ...) with an exclusive open.
+// Order: family (ttyS, ttyUSB, ttyACM, ttyAMA, ttyXRUSB, ttySC, ttymxc, ttyTHS, ttyLP, rfcomm),
+// then number (ttyS2 before ttyS10). A ttyS without a UART behind it is left out.
 PortScanResult ScanSerialPorts();
 
+// The same scan over the device nodes in devDir; sysTtyDir is where the kernel describes each tty
+// (/sys/class/tty), or empty to skip that shortcut.
+PortScanResult ScanSerialPorts(const QString& devDir, const QString& sysTtyDir);
+
+// What to tell a user who may not open path: the device and the group that may, e.g.
+// "Нет доступа к /dev/ttyUSB0: добавьте пользователя в группу dialout".
+QString DeniedPortHint(const QString& path);
+
 // Port box text to device path: "COMn" (n >= 1) is /dev/ttyS(n-1); anything else is taken as a
-// path. Throws EConvertError (Unit_Utils.h) for "COM" followed by something that is no integer.
+// path. Throws EConvertError (Unit_Utils.h) for "COM" followed by something that is no integer,
+// and for "COM0".
 QString ChoiceCOM(const QString& ComName);
 
 // Line-speed table: sets the driver's speed and polling delay (50 ms at 9600, 30 ms otherwise).

@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 enum TComPortBaudRate {
     br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200, br38400,
@@ -67,5 +68,5 @@ public:
 
 private:
     struct Impl;
-    Impl* d;
+    const std::unique_ptr<Impl> d;
 };

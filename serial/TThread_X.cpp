@@ -1,0 +1,139 @@
+#include "serial/TThread_X.h"
+
+#include "serial/LinkLog.h"
+#include "serial/PortLink.h"
+
+#include <QByteArray>
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+namespace {
+// A device that keeps failing (unplugged adapter, closed pseudo-terminal master) answers
+// poll at once; this floor keeps such a port from spinning the thread at a short delay.
+constexpr int kPauseAfterErrorMs = 100;
+} // namespace
+
+// Shared between the thread and the queued hand-off, which may run after the thread has ended.
+struct TThread_X::HandOff {
+    std::mutex m;
+    std::condition_variable cv;
+    std::atomic<bool> stop{false};
+    bool delivered = false;   // under m
+    bool eventFailed = false; // under m
+    std::vector<char> FTempInBuffer_thread;
+    TComPortReceiveDataEvent FComPortReceiveData_thread;
+
+    void deliver(QObject* sender, int size)
+    {
+        bool ok = true;
+        try {
+            FComPortReceiveData_thread(sender, FTempInBuffer_thread.data(), size);
+        } catch (const std::exception& e) {
+            qCWarning(lcLink) << "receive event failed, polling ends:" << e.what();
+            ok = false;
+        } catch (...) {
+            qCWarning(lcLink) << "receive event failed, polling ends";
+            ok = false;
+        }
+        {
+            const std::lock_guard lock(m);
+            delivered = true;
+            eventFailed = !ok;
+        }
+        cv.notify_all();
+    }
+};
+
+TThread_X::TThread_X(std::shared_ptr<PortLink> port, std::uint16_t inBufSize,
+                     TComPortReceiveDataEvent onReceive, std::uint16_t pollingDelay, QObject* mainContext)
+    : FComPortHandle_thread(std::move(port)), FComPortInBufSize_thread(inBufSize),
+      FComPortPollingDelay_thread(pollingDelay), mainContext_(mainContext),
+      handOff_(std::make_shared<HandOff>())
+{
+    handOff_->FTempInBuffer_thread.resize(inBufSize);
+    handOff_->FComPortReceiveData_thread = std::move(onReceive);
+    // The owning driver deletes its threads on the main thread.
+    moveToThread(mainContext->thread());
+}
+
+TThread_X::~TThread_X()
+{
+    requestStop();
+    wait();
+}
+
+void TThread_X::requestStop()
+{
+    {
+        const std::lock_guard lock(handOff_->m);
+        handOff_->stop.store(true);
+    }
+    handOff_->cv.notify_all();
+    requestInterruption();
+}
+
+void TThread_X::run()
+{
+    try {
+        while (!handOff_->stop.load())
+            cycle();
+    } catch (const std::exception& e) {
+        qCWarning(lcLink) << "polling thread ended:" << e.what();
+    }
+}
+
+void TThread_X::cycle()
+{
+    HandOff& h = *handOff_;
+    nRead.store(0);
+    int err = 0;
+    bool handedOver = false;
+    {
+        const std::lock_guard order(FComPortHandle_thread->readOrder());
+        const int n = FComPortHandle_thread->readChunk(h.FTempInBuffer_thread.data(),
+                                                       FComPortInBufSize_thread, h.stop, err);
+        if (n > 0) {
+            nRead.store(static_cast<std::uint32_t>(n));
+            if (lcLinkFrames().isDebugEnabled())
+                qCDebug(lcLinkFrames) << "RX" << QByteArray(h.FTempInBuffer_thread.data(), n).toHex(' ');
+            if (h.FComPortReceiveData_thread) {
+                {
+                    const std::lock_guard lock(h.m);
+                    h.delivered = false;
+                }
+                QMetaObject::invokeMethod(
+                    mainContext_, [handOff = handOff_, sender = this, n] { handOff->deliver(sender, n); },
+                    Qt::QueuedConnection);
+                handedOver = true;
+            }
+        }
+    }
+    if (err != 0 && err != lastReadError_)
+        qCInfo(lcLink) << "read failed:" << qt_error_string(err);
+    lastReadError_ = err;
+
+    if (handedOver && !waitDelivered())
+        return;
+    pause(err != 0 ? std::max<int>(FComPortPollingDelay_thread, kPauseAfterErrorMs)
+                   : FComPortPollingDelay_thread);
+}
+
+// False when this thread must end: stopped, or the receive event failed.
+bool TThread_X::waitDelivered()
+{
+    HandOff& h = *handOff_;
+    std::unique_lock lock(h.m);
+    h.cv.wait(lock, [&] { return h.delivered || h.stop.load(); });
+    if (h.delivered && h.eventFailed)
+        h.stop.store(true);
+    return !h.stop.load();
+}
+
+void TThread_X::pause(int ms)
+{
+    HandOff& h = *handOff_;
+    std::unique_lock lock(h.m);
+    h.cv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return h.stop.load(); });
+}
