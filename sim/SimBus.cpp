@@ -60,9 +60,10 @@ struct SimBus::State {
 
 void SimBus::State::serviceLocked(std::int64_t now)
 {
-    const int fd = pty.masterFd();
+    // With the port closed, or its queue full because nobody reads, the bytes are lost, as on a
+    // line nobody listens to.
+    const int fd = pty.refreshAttached() ? pty.masterFd() : -1;
     engine.service(now, pty.lineSpeed(), [fd](const QByteArray& bytes) {
-        // Nobody reading and the queue full: the bytes are lost, as on a line nobody listens to.
         if (fd >= 0)
             [[maybe_unused]] const ssize_t n = ::write(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
     });
@@ -77,6 +78,7 @@ void SimBus::State::run()
     QByteArray buffer(kReadChunk, Qt::Uninitialized);
     for (;;) {
         int masterFd = -1;
+        int notifyFd = -1;
         timespec timeout{};
         timespec* timeoutPtr = nullptr;
         {
@@ -84,6 +86,7 @@ void SimBus::State::run()
             if (stopping)
                 return;
             masterFd = pty.masterFd();
+            notifyFd = pty.notifyFd();
             if (const std::optional<std::int64_t> next = engine.nextEventUs()) {
                 const std::int64_t sleepUs = std::max(kMinSleepUs, *next - nowUs());
                 timeout.tv_sec = static_cast<time_t>(sleepUs / 1'000'000);
@@ -91,8 +94,8 @@ void SimBus::State::run()
                 timeoutPtr = &timeout;
             }
         }
-        pollfd fds[2] = {{wakeFd, POLLIN, 0}, {masterFd, POLLIN, 0}};
-        const int ready = ppoll(fds, 2, timeoutPtr, nullptr);
+        pollfd fds[3] = {{wakeFd, POLLIN, 0}, {masterFd, POLLIN, 0}, {notifyFd, POLLIN, 0}};
+        const int ready = ppoll(fds, 3, timeoutPtr, nullptr);
         if (ready > 0 && (fds[0].revents & POLLIN)) {
             std::uint64_t count = 0;
             [[maybe_unused]] const ssize_t n = ::read(wakeFd, &count, sizeof count);

@@ -2,10 +2,13 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -63,17 +66,58 @@ bool SimPty::open(QString* error)
         close();
         return false;
     }
+    // Watched after the bus's own open, so that only the program's opens and closes count.
+    notify_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (notify_ < 0 || inotify_add_watch(notify_, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+        if (error)
+            *error = systemError("inotify");
+        close();
+        return false;
+    }
+    opens_ = 0;
     return true;
+}
+
+bool SimPty::refreshAttached()
+{
+    if (notify_ < 0)
+        return false;
+    alignas(inotify_event) char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(notify_, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        for (ssize_t offset = 0; offset < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
+            if (event->mask & IN_Q_OVERFLOW) {
+                opens_ = 1; // counts lost: assume the program is there rather than drop its replies
+            } else if (event->mask & IN_OPEN) {
+                ++opens_;
+            } else if (event->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
+                opens_ = std::max(0, opens_ - 1);
+                if (opens_ == 0) {
+                    ioctl(slave_, TIOCNXCL);
+                    tcflush(slave_, TCIOFLUSH);
+                }
+            }
+            offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    return opens_ > 0;
 }
 
 void SimPty::close()
 {
+    if (notify_ >= 0)
+        ::close(notify_);
     if (slave_ >= 0)
         ::close(slave_);
     if (master_ >= 0)
         ::close(master_);
+    notify_ = -1;
     slave_ = -1;
     master_ = -1;
+    opens_ = 0;
     slavePath_.clear();
 }
 

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
@@ -71,6 +72,8 @@ Figures run(const Scenario& s, double seconds)
 
     Figures f;
     long samples = 0;
+    std::chrono::steady_clock::time_point first;
+    std::chrono::steady_clock::time_point last;
     long previous = -1;
     char group[8];
     int have = 0;
@@ -95,6 +98,9 @@ Figures run(const Scenario& s, double seconds)
                 ++f.malformed;
                 continue;
             }
+            last = std::chrono::steady_clock::now();
+            if (samples == 0)
+                first = last;
             const long value = std::strtol(group + 1, nullptr, 10);
             if (previous >= 0)
                 f.lost += (value - previous - 1 + 50000) % 50000;
@@ -103,7 +109,9 @@ Figures run(const Scenario& s, double seconds)
         }
     }
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    f.samplesPerSecond = static_cast<double>(samples) / elapsed;
+    // Rate between the first and the last sample read, so the start of the window does not count.
+    const double span = std::chrono::duration<double>(last - first).count();
+    f.samplesPerSecond = samples > 1 && span > 0 ? static_cast<double>(samples - 1) / span : 0.0;
     f.busCpuPercent = 100.0 * (bus.threadCpuSeconds() - busCpu0) / elapsed;
     f.processCpuPercent = 100.0 * (processCpuSeconds() - cpu0) / elapsed;
     close(fd);
@@ -124,7 +132,7 @@ int main()
     std::printf("%8s %9s %12s %12s %12s %6s %9s %10s %11s\n", "baud", "T [ms]", "period lim/s", "line lim/s",
                 "read /s", "lost", "malformed", "bus CPU %", "total CPU %");
     for (const Scenario& s : scenarios) {
-        const double seconds = s.speed == 9600 ? 2.0 : 3.0;
+        const double seconds = s.speed == 9600 ? 4.0 : 3.0;
         const Figures f = run(s, seconds);
         const double periodMs = s.period * s.n / 10.0;
         std::printf("%8d %9.1f %12.0f %12.0f %12.0f %6ld %9ld %10.1f %11.1f\n", s.speed, periodMs,

@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 
 #include <cerrno>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 
 namespace {
 
@@ -230,6 +233,57 @@ TEST(SimBusPort, VanishesAndComesBackAtTheSameLink)
 
     bus.stop();
     EXPECT_FALSE(QFileInfo::exists(link)) << "stopping removes the link";
+}
+
+TEST(SimBusPort, ExclusiveUseEndsWhenTheProgramClosesThePort)
+{
+    SimBus bus;
+    QString error;
+    ASSERT_TRUE(bus.start(&error)) << error.toStdString();
+    const QByteArray path = bus.slavePath().toLocal8Bit();
+    // Exclusive use binds only users without root rights, so the child gives them up if it has them.
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chmod(path.constData(), 0666), 0);
+    }
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (root && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(10);
+        const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0 || ioctl(fd, TIOCEXCL) != 0)
+            _exit(11);
+        if (::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK) >= 0)
+            _exit(12); // the port is not exclusive while open
+        ::close(fd);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            if (::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK) >= 0)
+                _exit(0);
+            usleep(5000);
+        }
+        _exit(13); // still locked after the close
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST_F(SimBusTest, BytesForAClosedPortAreLost)
+{
+    SimFaults faults;
+    faults.replyDelayMs = 60;
+    bus.setFaults(sensorA, faults);
+    ASSERT_TRUE(port->write("#1AON\r"));
+    port.reset();
+    usleep(120'000);
+    port = std::make_unique<SimTestPort>(bus.slavePath(), 115200);
+    ASSERT_TRUE(port->isOpen());
+    EXPECT_TRUE(port->readFor(50).isEmpty());
+    EXPECT_TRUE(bus.status(sensorA).on) << "the sensor heard the request";
+    bus.setFaults(sensorA, {});
+    EXPECT_EQ(exchange("#1ALR\r", "!1ALR25000\r"), "!1ALR25000\r");
 }
 
 TEST(SimBusPort, RefusesToReplaceAFileThatIsNoLink)
