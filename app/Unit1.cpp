@@ -1,8 +1,378 @@
 #include "app/Unit1.h"
-#include "Version.h"
+#include "app/Geometry.h"
+#include "app/Overlay.h"
+#include "app/Unit_Utils.h"
+#include "protocol/DeviceList.h"
+#include "protocol/DeviceUnit.h"
+#include "protocol/LinkState.h"
+#include "serial/PortScan.h"
+#include "serial/TCommPortDriver.h"
+#include "widgets/ProgressBar.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/StatusPanels.h"
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTimer>
+#include <qcustomplot.h>
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
+namespace {
+
+QTimer* MakeTimer(const QString& name, int interval, QObject* owner)
+{
+    auto* timer = new QTimer(owner);
+    timer->setObjectName(name);
+    timer->setInterval(interval);
+    return timer;
+}
+
+QLabel* MakeLabel(const QString& name, const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    return label;
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget* parent, SettingsPaths paths) : QMainWindow(parent), paths_(std::move(paths))
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Veltrano ") + QStringLiteral(VELTRANO_VERSION));
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setPointSize(9);
+    setFont(font);
+    resize(927, 539);
+    FormConstrainedResize();
+
+    CreateTopRow();
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->move(0, 56);
+    CreateSearchPage();
+    CreateParamsPage();
+    CreateStreamPage();
+    CreateLatchPage();
+    PageControl1->setCurrentWidget(TabSheet1);
+    connect(PageControl1, &QTabWidget::currentChanged, this, &TForm1::PageControl1Change);
+    TabSheet2->installEventFilter(this);
+
+    StatusBar1 = new TStatusPanels({150, 220, 200, 210}, this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    setStatusBar(StatusBar1);
+    QProgressBar1 = new TCaptionProgressBar(this);
+    QProgressBar1->setObjectName(QStringLiteral("QProgressBar1"));
+    QProgressBar1->hide();
+
+    Timer1 = MakeTimer(QStringLiteral("Timer1"), 3000, this);
+    Timer2 = MakeTimer(QStringLiteral("Timer2"), 2000, this);
+    Timer3 = MakeTimer(QStringLiteral("Timer3"), 5000, this);
+
+    CommPortDriver1 = new TCommPortDriver(this);
+    CommPortDriver1->setObjectName(QStringLiteral("CommPortDriver1"));
+    CommPortDriver1->setComPort(::ChoiceCOM(QStringLiteral("COM1")));
+    CommPortDriver1->setComPortSpeed(br57600);
+    CommPortDriver1->setComPortDataBits(db8BITS);
+    CommPortDriver1->setComPortStopBits(sb1BITS);
+    CommPortDriver1->setComPortParity(ptNONE);
+    CommPortDriver1->setComPortHwHandshaking(hhNONE);
+    CommPortDriver1->setComPortSwHandshaking(shNONE);
+    CommPortDriver1->setComPortInBufSize(4096);
+    CommPortDriver1->setComPortOutBufSize(4096);
+    CommPortDriver1->setComPortPollingDelay(30);
+    CommPortDriver1->setEnableDTROnOpen(true);
+    CommPortDriver1->setOutputTimeout(1);
+    CommPortDriver1->setOnReceiveData([this](QObject* Sender, const char* DataPtr, int DataSize) {
+        CommPortDriver1ReceiveData(Sender, DataPtr, DataSize);
+    });
+    SetLinkSender([driver = CommPortDriver1](const QByteArray& s) { return driver->SendString(s); });
+
+    FormCreate();
+    FormResize();
+}
+
+TForm1::~TForm1()
+{
+    SetLinkSender({});
+}
+
+void TForm1::CreateSplash()
+{
+    if (!splash)
+        splash = new Tsplash(TabSheet2, this);
+}
+
+void TForm1::CreateTopRow()
+{
+    Label24 = MakeLabel(QStringLiteral("Label24"), QStringLiteral("Порт"), this);
+    Label24->setGeometry(8, 6, 77, 16);
+    ComboBox2 = new QComboBox(this);
+    ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
+    ComboBox2->setEditable(true);
+    ComboBox2->setInsertPolicy(QComboBox::NoInsert);
+    ComboBox2->setGeometry(8, 24, 77, 23);
+    Label24->setBuddy(ComboBox2);
+    ComboBox2->setAccessibleName(Label24->text());
+    // The user's pick or typing is a change; filling the list at start is not.
+    connect(ComboBox2, &QComboBox::textActivated, this, &TForm1::ComboBox2Change);
+    connect(ComboBox2->lineEdit(), &QLineEdit::textEdited, this, &TForm1::ComboBox2Change);
+
+    Label3 = MakeLabel(QStringLiteral("Label3"), QStringLiteral("Адрес активного датчика"), this);
+    Label3->setGeometry(100, 6, 200, 16);
+    ComboBox1 = new QComboBox(this);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setGeometry(100, 24, 44, 23);
+    Label3->setBuddy(ComboBox1);
+    ComboBox1->setAccessibleName(Label3->text());
+    connect(ComboBox1, &QComboBox::activated, this, &TForm1::ComboBox1Change);
+    connect(ComboBox1, &QComboBox::currentTextChanged, this, &TForm1::OnAddressTextChanged);
+    SetSelectedAddressText(QString());
+
+    RadioGroup_protocol_obm =
+        new TRadioGroup(QStringLiteral("RadioGroup_protocol_obm"), QStringLiteral(" Выбор протокола обмена "),
+                        {QStringLiteral("стандартный"), QStringLiteral("Modbus RTU")}, 2, this);
+    RadioGroup_protocol_obm->setGeometry(349, 7, 202, 41);
+    RadioGroup_protocol_obm->SetItemIndex(0);
+    connect(RadioGroup_protocol_obm, &TRadioGroup::Click, this, &TForm1::RadioGroup_protocol_obmClick);
+}
+
+void TForm1::FormCreate()
+{
+    setWindowTitle(QStringLiteral("Veltrano ") + GetFileVersionText());
+
+    cursorPlus_ = QCursor(QPixmap(QStringLiteral(":/cursors/plus.xpm")), 0, 0);
+    cursorMinus_ = QCursor(QPixmap(QStringLiteral(":/cursors/minus.xpm")), 0, 0);
+
+    WatchdogTime = 3000;
+    ClearDevices();
+    ReplyReceived = true;
+    OperationRunning = false;
+
+    FindCom();
+
+    TabSheet2->setEnabled(false);
+    TabSheet3->setEnabled(false);
+    TabSheet5->setEnabled(false);
+
+    Chart1->setBackground(QBrush(Qt::transparent));
+    FillParamCaptions();
+
+    IniFile ini(paths_.WorkingFile());
+    ini.Load();
+    try {
+        ApplySettings(ini);
+    } catch (...) {
+        // Whatever could not be applied keeps its default, without a message.
+    }
+    FormCreating = false;
+}
+
+void TForm1::ApplySettings(IniFile& ini)
+{
+    using namespace settings;
+    const WindowGeometry stored{ini.ReadInteger(MainForm, Width, DefaultStoredGeometry.Width),
+                                ini.ReadInteger(MainForm, Height, DefaultStoredGeometry.Height),
+                                ini.ReadInteger(MainForm, Top, DefaultStoredGeometry.Top),
+                                ini.ReadInteger(MainForm, Left, DefaultStoredGeometry.Left)};
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const WindowGeometry g = RestoreGeometry(stored, screen ? screen->geometry().size() : QSize(1024, 768));
+    resize(g.Width, g.Height);
+    move(g.Left, g.Top);
+    if (ini.ReadBool(MainForm, Maximized, false))
+        setWindowState(windowState() | Qt::WindowMaximized);
+
+    Edit4->setText(ini.ReadString(Metki, Blue, QString()));
+    Edit5->setText(ini.ReadString(Metki, Green, QString()));
+    CheckBox2->setChecked(ini.ReadBool(Metki, Checked, false));
+    if (CheckBox2->isChecked()) {
+        CheckBox2Click();
+    } else {
+        Series2->data()->clear();
+        Series3->data()->clear();
+        Chart1->replot(QCustomPlot::rpQueuedReplot);
+    }
+
+    const int port = ComboBox2->findText(ini.ReadString(MainForm, ComPort, QString()),
+                                         Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (port >= 0)
+        ComboBox2->setCurrentIndex(port);
+
+    Edit1->setText(ini.ReadString(MainForm, DelayOfFind, QStringLiteral("20")));
+    Edit2->setText(ini.ReadString(MainForm, RangeOfFind, QStringLiteral("3")));
+    LabeledEdit_RecordThrd->setText(ini.ReadString(MainForm, IntervalOfRecord, QStringLiteral("100")));
+
+    // Only the low byte counts; anything but the two known protocols keeps the standard one.
+    const auto mode = static_cast<std::uint8_t>(ini.ReadInteger(MainForm, Protocol, 0) & 0xFF);
+    ProtocolMode = mode <= 1 ? mode : 0;
+    RadioGroup_protocol_obm->SetItemIndex(ProtocolMode);
+}
+
+void TForm1::FormConstrainedResize()
+{
+    setMinimumSize(MinimumWindowSize);
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    FormClose();
+    event->accept();
+}
+
+void TForm1::FormClose()
+{
+    using namespace settings;
+    if (CommPortDriver1->Connected())
+        CommPortDriver1->Disconnect();
+    IniFile ini(paths_.WorkingFile());
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) {
+        ini.WriteBool(MainForm, Maximized, true);
+        return;
+    }
+    ini.WriteBool(MainForm, Maximized, false);
+    ini.WriteInteger(MainForm, Width, width());
+    ini.WriteInteger(MainForm, Height, height());
+    ini.WriteInteger(MainForm, Top, y());
+    ini.WriteInteger(MainForm, Left, x());
+}
+
+void TForm1::WriteSetting(const QString& section, const QString& key, const QString& value)
+{
+    IniFile(paths_.WorkingFile()).WriteString(section, key, value);
+}
+
+void TForm1::PageControl1Change()
+{
+    ComboBox2->setEnabled(PageControl1->currentWidget() == TabSheet1);
+    ActivateModbus();
+    if (PageControl1->currentWidget() != TabSheet2)
+        HideSplash();
+    else if (RadioGroup_protocol_obm->ItemIndex() == 1)
+        ShowSplash();
+}
+
+void TForm1::ResetFormElements()
+{
+    TabSheet1->setEnabled(true);
+    TabSheet5->setEnabled(true);
+    if (ProtocolMode == 0)
+        TabSheet2->setEnabled(true);
+    TabSheet3->setEnabled(true);
+    if (PageControl1->currentWidget() == TabSheet1)
+        ComboBox2->setEnabled(true);
+    ComboBox1->setEnabled(true);
+    RadioGroup_protocol_obm->setEnabled(true);
+    PageControl1->setEnabled(true);
+    for (int panel = 0; panel <= 2; ++panel)
+        SetStatusText(panel, QString());
+}
+
+void TForm1::ActivateModbus()
+{
+    RadioGroup_protocol_obm->setEnabled(true);
+}
+
+void TForm1::ComboBox1Change()
+{
+    const int index = ComboBox1->currentIndex();
+    if (index < 0)
+        return;
+    try {
+        if (const TDevice* device = ChangeDevice(ComboBox1->currentText()))
+            SetComPortSpeed(device->ComPortSpeed);
+    } catch (const EConvertError&) {
+        // An entry that is no address names no sensor; the line speed stays as it is.
+    }
+    const bool valid = index == ParamsShownIndex && index < static_cast<int>(ParamsLoaded.size()) &&
+                       ParamsLoaded[static_cast<std::size_t>(index)];
+    Label_Hint->setVisible(!valid);
+    ActivateModbus();
+}
+
+void TForm1::UpdateComboBoxOfAdres(const QByteArray& s)
+{
+    // The entry keeps its index even if it now sorts elsewhere: the parameter-validity flags
+    // are kept per index.
+    const int index = ComboBox1->currentIndex();
+    if (index < 0)
+        return;
+    const QString text = QString::fromLatin1(s);
+    ComboBox1->setItemText(index, text);
+    ComboBox1->setCurrentIndex(index);
+    SetSelectedAddressText(text);
+}
+
+void TForm1::AddAddressItem(const QString& text)
+{
+    int at = 0;
+    while (at < ComboBox1->count() && ComboBox1->itemText(at).compare(text, Qt::CaseInsensitive) <= 0)
+        ++at;
+    ComboBox1->insertItem(at, text);
+}
+
+void TForm1::OnAddressTextChanged(const QString& text)
+{
+    SetSelectedAddressText(text);
+}
+
+void TForm1::LabeledEdit_RecordThrdChange()
+{
+    WriteSetting(settings::MainForm, settings::IntervalOfRecord, LabeledEdit_RecordThrd->text());
+}
+
+TDevice* TForm1::ChangeDevice(const QString& adr) const
+{
+    return FindDevice(adr);
+}
+
+TDevice* TForm1::ChangeDeviceInt(int adr) const
+{
+    return FindDeviceInt(adr);
+}
+
+std::uint8_t TForm1::MyHex(const QByteArray& s) const
+{
+    return MyHexValue(s);
+}
+
+void TForm1::CommPortDriver1ReceiveData(QObject*, const char* DataPtr, int DataSize)
+{
+    if (DataPtr && DataSize > 0)
+        ReceiveBuffer.append(DataPtr, DataSize);
+}
+
+void TForm1::SetStatusText(int panel, const QString& text)
+{
+    StatusBar1->SetText(panel, text);
+}
+
+QString TForm1::StatusText(int panel) const
+{
+    return StatusBar1->Text(panel);
+}
+
+QCursor TForm1::RegisteredCursor(int number) const
+{
+    switch (number) {
+    case 1:
+        return cursorPlus_;
+    case 2:
+        return cursorMinus_;
+    default:
+        return QCursor(Qt::ArrowCursor);
+    }
+}
+
+void TForm1::BringToFront()
+{
+    if (windowState() & Qt::WindowMinimized)
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
 }

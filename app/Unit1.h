@@ -1,8 +1,195 @@
 #pragma once
+#include "app/IniFile.h"
+#include "app/Settings.h"
+#include <QByteArray>
+#include <QCursor>
 #include <QMainWindow>
+#include <cstdint>
+#include <vector>
 
+class QCheckBox;
+class QComboBox;
+class QCPGraph;
+class QCustomPlot;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QScrollBar;
+class QTabWidget;
+class QTableWidget;
+class QTimer;
+class QTreeWidget;
+class TCaptionProgressBar;
+class TCommPortDriver;
+class TDevice;
+class TRadioGroup;
+class TStatusPanels;
+class Tsplash;
+
+// The main window. It owns every control, the serial port driver and the three timers; its
+// handlers live beside the page they belong to (pages/*.cpp) or in app/ for the shell.
+// Main thread only.
 class TForm1 : public QMainWindow {
     Q_OBJECT
-public:
-    explicit TForm1(QWidget* parent = nullptr);
+  public:
+    // Builds the window and runs the creation steps: port scan, link state, settings.
+    explicit TForm1(QWidget* parent = nullptr, SettingsPaths paths = DefaultSettingsPaths());
+    ~TForm1() override;
+
+    // Creates the cover of the stream page; the program does it right after the window.
+    void CreateSplash();
+
+    // ---- shell (app/Unit1.cpp) ----
+    void FormResize();
+    void FormConstrainedResize();
+    void FormClose();
+    void PageControl1Change();
+    void ResetFormElements();
+    void ActivateModbus();
+    void ComboBox1Change();
+    void UpdateComboBoxOfAdres(const QByteArray& s);
+    // Adds an entry to the address box at its place in text order.
+    void AddAddressItem(const QString& text);
+    void LabeledEdit_RecordThrdChange();
+    void ComboBox2Change();
+    void FindCom();
+    bool SetComPortSpeed(int Speed);
+    QString ChoiceCOM(const QString& ComName) const; // throws EConvertError
+    TDevice* ChangeDevice(const QString& adr) const; // throws EConvertError
+    TDevice* ChangeDeviceInt(int adr) const;
+    std::uint8_t MyHex(const QByteArray& s) const;
+    void CommPortDriver1ReceiveData(QObject* Sender, const char* DataPtr, int DataSize);
+    void SetStatusText(int panel, const QString& text);
+    QString StatusText(int panel) const;
+    // Cursor number 1 is "PLUS", 2 is "MINUS"; any other number is the arrow.
+    QCursor RegisteredCursor(int number) const;
+    // Brings the window to the front on a second start of the program.
+    void BringToFront();
+
+    // ---- protocol selector and cover (app/ProtocolSelection.cpp) ----
+    void RadioGroup_protocol_obmClick();
+    void ShowSplash();
+    void HideSplash();
+    void TabSheet2Resize();
+
+    // ---- search page (pages/SearchPage.cpp) ----
+    void Edit1Change();
+    void Edit2Change();
+
+    // ---- stream page markers (pages/StreamPage.cpp) ----
+    void CheckBox2Click();
+    void Edit4Change();
+    void Edit5Change();
+
+    const SettingsPaths& Paths() const { return paths_; }
+    bool FormCreating = true;
+
+    // Top row.
+    QLabel* Label24;
+    QComboBox* ComboBox2;
+    QLabel* Label3;
+    QComboBox* ComboBox1;
+    TRadioGroup* RadioGroup_protocol_obm;
+    QTabWidget* PageControl1;
+    QWidget* TabSheet1;
+    QWidget* TabSheet5;
+    QWidget* TabSheet2;
+    QWidget* TabSheet3;
+    TStatusPanels* StatusBar1;
+    TCaptionProgressBar* QProgressBar1;
+    QTimer* Timer1;
+    QTimer* Timer2;
+    QTimer* Timer3;
+    TCommPortDriver* CommPortDriver1;
+    Tsplash* splash = nullptr;
+
+    // "Найти датчик".
+    QPushButton* Button5;
+    QPushButton* Button3;
+    QPushButton* Button2;
+    QPushButton* Button12;
+    QGroupBox* GroupBox1;
+    QLabel* Label12;
+    QLineEdit* Edit1;
+    QLabel* Label26;
+    QLabel* Label14;
+    QLineEdit* Edit2;
+    QTreeWidget* ListView1;
+
+    // "Параметры датчика".
+    QPushButton* Button1;
+    QPushButton* Button15;
+    QPushButton* Button4;
+    QPushButton* Button8;
+    QGroupBox* GroupBox2;
+    TRadioGroup* RadioGroup1;
+    TRadioGroup* RadioGroup2;
+    TRadioGroup* RadioGroup6;
+    TRadioGroup* RadioGroup5;
+    QTableWidget* KGrid1;
+    QLabel* Label_Hint;
+    // Whether the grid holds valid parameters of the address box entry at each index.
+    std::vector<bool> ParamsLoaded;
+    int ParamsShownIndex = -1;
+
+    // "Поток результатов".
+    QPushButton* Button6;
+    QPushButton* Button7;
+    QLabel* Label4;
+    QLabel* Label5;
+    QLabel* LabeledEdit_RecordThrdLabel;
+    QLineEdit* LabeledEdit_RecordThrd;
+    QCheckBox* CheckBox_RecordThrd;
+    QCheckBox* CheckBox2;
+    QLineEdit* Edit4;
+    QLineEdit* Edit5;
+    QCustomPlot* Chart1;
+    QCPGraph* Series1;
+    QCPGraph* Series2;
+    QCPGraph* Series3;
+    QScrollBar* ScrollBar1;
+
+    // "Защёлкивание результата".
+    QPushButton* Button9;
+    QPushButton* Button10;
+    QPushButton* Button11;
+    QPushButton* Button_LatchAll;
+    QPushButton* Button_ReadAllLanch;
+    QTableWidget* StringGrid1;
+    QPushButton* Button_ClearTable;
+    QPushButton* BitBtn_Excel;
+    QPushButton* BitBtn_TXT;
+    std::int32_t CountRowTable = 0;
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void FormCreate();
+    void CreateTopRow();
+    void CreateSearchPage();
+    void CreateParamsPage();
+    void CreateStreamPage();
+    void CreateLatchPage();
+    void FillParamCaptions();
+    void ApplySettings(IniFile& ini);
+    void LayoutSearchPage(int W, int H);
+    void LayoutStreamPage(int W, int H);
+    void LayoutLatchPage(int W, int H);
+    void PlaceSplash();
+    void SetMarker(QCPGraph* series, QLineEdit* edit, const QString& key);
+    // Key filter of the marker edits: a typed "." becomes ",".
+    bool CorreciaVvoda(QObject* edit, QEvent* event);
+    void ReportDeniedPorts(const QStringList& denied);
+    // Writes one key of the working-directory file; a failure is ignored.
+    void WriteSetting(const QString& section, const QString& key, const QString& value);
+    void OnAddressTextChanged(const QString& text);
+
+    SettingsPaths paths_;
+    QCursor cursorPlus_;
+    QCursor cursorMinus_;
+    bool deniedPortsReported_ = false;
 };

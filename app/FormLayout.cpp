@@ -1,0 +1,48 @@
+#include "app/Unit1.h"
+#include "widgets/ProgressBar.h"
+#include "widgets/StatusPanels.h"
+#include <QEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+
+void TForm1::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == TabSheet2 && event->type() == QEvent::Resize)
+        TabSheet2Resize();
+    if (CorreciaVvoda(watched, event))
+        return true;
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// The window's own size stands for the outer size in every rule: the frame belongs to the
+// window manager here, differs between desktops and is unknown before the window is shown.
+void TForm1::FormResize()
+{
+    if (FormCreating)
+        return;
+    const int W = width();
+    const int H = height();
+    const int CW = width();
+    const int CH = height();
+
+    PageControl1->resize(W - 6, H - (StatusBar1->height() + 75));
+    LayoutStreamPage(W, H);
+    StatusBar1->SetPanelWidth(2, CW - (StatusBar1->PanelWidth(0) + StatusBar1->PanelWidth(1) + 210));
+    const int left = StatusBar1->PanelWidth(0) + StatusBar1->PanelWidth(1) + StatusBar1->PanelWidth(2);
+    QProgressBar1->setGeometry(left, CH - QProgressBar1->height(), CW - left, QProgressBar1->height());
+    QProgressBar1->raise();
+    LayoutLatchPage(W, H);
+    KGrid1->resize(PageControl1->width() - KGrid1->x() - 10, KGrid1->rowCount() * 19 + 5);
+    Label_Hint->setGeometry(KGrid1->x(), KGrid1->y() + KGrid1->height() + 4, KGrid1->width(),
+                            Label_Hint->height());
+    LayoutSearchPage(W, H);
+    TabSheet2Resize();
+}

@@ -1,0 +1,86 @@
+#include "app/Unit1.h"
+#include "pages/ColumnWidths.h"
+#include "pages/PageHelpers.h"
+#include <QHeaderView>
+#include <QIcon>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+
+namespace {
+
+const QStringList LatchHeaders{QStringLiteral("  Счётчик"),
+                               QStringLiteral("  Адрес"),
+                               QStringLiteral("     Время"),
+                               QStringLiteral("       Результат защёлкнут"),
+                               QStringLiteral("  Считанный из защёлки"),
+                               QStringLiteral("    Считанный результат")};
+
+QPushButton* MakeIconButton(const QString& name, const QString& hint, const QString& icon, QWidget* page)
+{
+    QPushButton* button = MakeButton(name, QString(), {0, 0, 34, 32}, page);
+    button->setIcon(QIcon(icon));
+    button->setIconSize({24, 24});
+    button->setToolTip(hint);
+    button->setAccessibleName(hint.trimmed());
+    return button;
+}
+
+} // namespace
+
+void TForm1::CreateLatchPage()
+{
+    TabSheet3 = MakePage(QStringLiteral("TabSheet3"));
+    PageControl1->addTab(TabSheet3, QStringLiteral("Защёлкивание результата"));
+
+    Button9 = MakeButton(QStringLiteral("Button9"), QStringLiteral("Защёлкнуть результат"), {4, 8, 168, 25},
+                         TabSheet3);
+    Button10 = MakeButton(QStringLiteral("Button10"), QStringLiteral("Считать из защёлки"), {4, 40, 168, 25},
+                          TabSheet3);
+    Button11 = MakeButton(QStringLiteral("Button11"), QStringLiteral("Считать последний результат"),
+                          {4, 72, 168, 25}, TabSheet3);
+    Button_LatchAll = MakeButton(QStringLiteral("Button_LatchAll"), QStringLiteral("Защёлкнуть все"),
+                                 {4, 120, 168, 25}, TabSheet3);
+    Button_ReadAllLanch = MakeButton(QStringLiteral("Button_ReadAllLanch"), QStringLiteral("Считать все"),
+                                     {4, 152, 168, 25}, TabSheet3);
+
+    // Row 0 of the table is the header; it stays in view as the widget's horizontal header, so
+    // data row k of the table is widget row k - 1.
+    StringGrid1 = new QTableWidget(1, 6, TabSheet3);
+    StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+    StringGrid1->setAccessibleName(QStringLiteral("Таблица результатов"));
+    StringGrid1->move(176, 8);
+    StringGrid1->verticalHeader()->hide();
+    StringGrid1->verticalHeader()->setMinimumSectionSize(20);
+    StringGrid1->verticalHeader()->setDefaultSectionSize(20);
+    StringGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    StringGrid1->horizontalHeader()->setHighlightSections(false);
+    StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    StringGrid1->setSelectionMode(QAbstractItemView::ContiguousSelection);
+    StringGrid1->setHorizontalHeaderLabels(LatchHeaders);
+
+    Button_ClearTable = MakeButton(QStringLiteral("Button_ClearTable"), QStringLiteral("Очистить таблицу"),
+                                   {176, 0, 150, 25}, TabSheet3);
+    BitBtn_Excel = MakeIconButton(QStringLiteral("BitBtn_Excel"), QStringLiteral("Экспорт таблицы в Excel"),
+                                  QStringLiteral(":/icons/export-sheet.png"), TabSheet3);
+    BitBtn_TXT =
+        MakeIconButton(QStringLiteral("BitBtn_TXT"), QStringLiteral("Экспорт таблицы в текстовый файл "),
+                       QStringLiteral(":/icons/export-text.png"), TabSheet3);
+    BitBtn_Excel->move(340, 0);
+    BitBtn_TXT->move(380, 0);
+}
+
+void TForm1::LayoutLatchPage(int W, int H)
+{
+    Button_ClearTable->move(Button_ClearTable->x(), H - 164);
+    BitBtn_Excel->move(BitBtn_Excel->x(), H - 167);
+    BitBtn_TXT->move(BitBtn_TXT->x(), BitBtn_Excel->y());
+
+    StringGrid1->resize(W - 188, H - 203);
+    StringGrid1->setHorizontalHeaderLabels(LatchHeaders);
+    const std::array<int, 6> widths = LatchTableColumnWidths(StringGrid1->width());
+    for (int column = 0; column < 6; ++column)
+        StringGrid1->setColumnWidth(column, widths[static_cast<std::size_t>(column)]);
+}

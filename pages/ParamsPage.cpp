@@ -1,0 +1,125 @@
+#include "app/Unit1.h"
+#include "pages/PageHelpers.h"
+#include "widgets/RadioGroup.h"
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+
+namespace {
+
+const QStringList ParamCaptions{
+    QStringLiteral("Сетевой адрес"),
+    QStringLiteral("Состояние датчика при подаче питания"),
+    QStringLiteral("Аналоговый выход"),
+    QStringLiteral("Выдача в потоке при вкл. питания"),
+    QStringLiteral("Тактирование"),
+    QStringLiteral("Формат байта"),
+    QStringLiteral("Скорость UART"),
+    QStringLiteral("Период измерения датчика, t [мс]"),
+    QStringLiteral("Константа, задающая период выдачи данных, n"),
+    QStringLiteral("Период выдачи данных, T=n*t [мс]"),
+    QStringLiteral("Допустимое время отсутствия результата [мс]"),
+    QStringLiteral("Нижняя граница аналогового выхода"),
+    QStringLiteral("Верхняя граница аналогового выхода"),
+    QStringLiteral("Первый перепад первого дискретного выхода"),
+    QStringLiteral("Второй перепад первого дискретного выхода"),
+    QStringLiteral("Первый перепад второго дискретного выхода"),
+    QStringLiteral("Второй перепад второго дискретного выхода"),
+    QStringLiteral("Тип предварительной фильтрации"),
+    QStringLiteral("Количество точек усреднения"),
+    QStringLiteral("Количество точек медианного фильтра"),
+    QStringLiteral("Коррекция выводимого результата"),
+};
+
+const QStringList DiscreteOutputItems{QStringLiteral("Выключен"),
+                                      QStringLiteral("Включён - начальное значение - 0"),
+                                      QStringLiteral("Включён - начальное значение - 1")};
+
+const QStringList ObjectTypeItems{
+    QStringLiteral("щель (первая по направлению сканирования)"),
+    QStringLiteral("щель (последняя по направлению сканирования)"),
+    QStringLiteral("штырь (первый по направлению сканирования)"),
+    QStringLiteral("штырь (последний по направлению сканирования)"),
+    QStringLiteral("не определять тип (по первым двум границам)"),
+    QStringLiteral("не определять тип (по последним двум границам)"),
+    QStringLiteral("полубесконечный объект (определяется координата первой границы)"),
+    QStringLiteral("полубесконечный объект (определяется координата последней границы)"),
+    QStringLiteral("выдавать количество обнаруженных границ"),
+};
+
+} // namespace
+
+void TForm1::CreateParamsPage()
+{
+    TabSheet5 = MakePage(QStringLiteral("TabSheet5"));
+    PageControl1->addTab(TabSheet5, QStringLiteral("Параметры датчика"));
+
+    Button1 =
+        MakeButton(QStringLiteral("Button1"), QStringLiteral("Читать параметры"), {4, 4, 200, 25}, TabSheet5);
+    Button4 = MakeButton(QStringLiteral("Button4"), QStringLiteral("Записать параметры"), {208, 4, 200, 25},
+                         TabSheet5);
+    Button8 = MakeButton(QStringLiteral("Button8"), QStringLiteral("Параметры по умолчанию"),
+                         {4, 33, 200, 25}, TabSheet5);
+    Button15 = MakeButton(QStringLiteral("Button15"), QStringLiteral("Записать во FLASH"), {208, 33, 200, 25},
+                          TabSheet5);
+
+    GroupBox2 = new QGroupBox(QStringLiteral("Настройка дискретных выходов"), TabSheet5);
+    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+    GroupBox2->setGeometry(4, 62, 404, 104);
+    RadioGroup1 = new TRadioGroup(QStringLiteral("RadioGroup1"), QStringLiteral("Первый дискретный выход"),
+                                  DiscreteOutputItems, 1, GroupBox2);
+    RadioGroup1->setGeometry(4, 18, 196, 82);
+    RadioGroup2 = new TRadioGroup(QStringLiteral("RadioGroup2"), QStringLiteral("Второй дискретный выход"),
+                                  DiscreteOutputItems, 1, GroupBox2);
+    RadioGroup2->setGeometry(204, 18, 196, 82);
+
+    RadioGroup6 =
+        new TRadioGroup(QStringLiteral("RadioGroup6"), QStringLiteral("Способ вычисления результата:"),
+                        {QStringLiteral("R = (A+B)/2"), QStringLiteral("R = |A-B|")}, 2, TabSheet5);
+    RadioGroup6->setGeometry(4, 168, 404, 42);
+    RadioGroup5 = new TRadioGroup(QStringLiteral("RadioGroup5"), QStringLiteral("Тип объекта:"),
+                                  ObjectTypeItems, 1, TabSheet5);
+    RadioGroup5->setGeometry(4, 212, 404, 190);
+
+    KGrid1 = new QTableWidget(21, 2, TabSheet5);
+    KGrid1->setObjectName(QStringLiteral("KGrid1"));
+    KGrid1->setAccessibleName(QStringLiteral("Параметры датчика"));
+    KGrid1->move(412, 4);
+    KGrid1->horizontalHeader()->hide();
+    KGrid1->verticalHeader()->hide();
+    KGrid1->verticalHeader()->setMinimumSectionSize(18);
+    KGrid1->verticalHeader()->setDefaultSectionSize(18);
+    KGrid1->horizontalHeader()->setStretchLastSection(true);
+    KGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    KGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    KGrid1->setShowGrid(true);
+    KGrid1->setColumnWidth(0, 265);
+    for (int row = 0; row < KGrid1->rowCount(); ++row)
+        KGrid1->setItem(row, 1, new QTableWidgetItem);
+
+    Label_Hint = MakeLabel(QStringLiteral("Label_Hint"),
+                           QStringLiteral("Параметры не действительны для выбранного датчика!"),
+                           {412, 412, 380, 18}, TabSheet5);
+    QFont hintFont = Label_Hint->font();
+    hintFont.setBold(true);
+    Label_Hint->setFont(hintFont);
+    QPalette hintPalette = Label_Hint->palette();
+    hintPalette.setColor(QPalette::WindowText, Qt::red);
+    Label_Hint->setPalette(hintPalette);
+    Label_Hint->hide();
+}
+
+void TForm1::FillParamCaptions()
+{
+    for (int row = 0; row < ParamCaptions.size(); ++row) {
+        auto* item = new QTableWidgetItem(ParamCaptions[row]);
+        // The caption column is fixed: shown, never selected or edited.
+        item->setFlags(Qt::ItemIsEnabled);
+        item->setBackground(KGrid1->palette().button());
+        KGrid1->setItem(row, 0, item);
+    }
+    KGrid1->setColumnWidth(0, 265);
+}
