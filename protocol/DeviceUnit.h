@@ -86,6 +86,21 @@ class TDevice {
     bool SendCommand(const QByteArray& Commnd);
     bool ReadEnd() const; // ReplyReceived
 
+    // Reply decoders; main thread only, called by the receive path. Both report through
+    // LinkView() and end by setting ReplyReceived.
+    // One standard-protocol reply. A field that is no number throws EConvertError; what was
+    // stored before it stays.
+    void GetAnswer(const QByteArray& st);
+    // The Modbus frame in FrameBuffer, complete with a correct CRC, for this record's address.
+    void GetAnswer_modbus();
+    // Stream sample groups ("!", five characters, CR) that st holds complete.
+    int ValueCount(const QByteArray& st) const;
+    // Consumes the first group of st: up to and including the seventh character from its first
+    // "!". Value is the group's number (the count after an "N"); false when the group does not
+    // end in CR or holds no number. What is left of st is also stored in ReceiveBuffer, where the
+    // next chunk completes a partial group.
+    bool ExtractValue(int& Value, QByteArray& st) const;
+
     std::uint16_t PAdress = 0;
     std::uint16_t GaugeOnOff = 0;
     std::uint16_t AnalogExit = 0;

@@ -1,0 +1,75 @@
+#include "protocol/ReceiveFraming.h"
+#include "protocol/Crc16.h"
+
+namespace {
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+} // namespace
+
+int HexAddressNumber(const QByteArray& text)
+{
+    if (text.size() != 2)
+        return -1;
+    const int hi = HexDigit(text[0]);
+    const int lo = HexDigit(text[1]);
+    return hi < 0 || lo < 0 ? -1 : hi * 16 + lo;
+}
+
+QByteArray TakeStandardLine(QByteArray& buffer)
+{
+    QByteArray line = buffer;
+    const qsizetype cr = buffer.indexOf('\r');
+    if (cr < 0)
+        buffer.clear();
+    else
+        buffer.remove(0, cr + 1);
+    return line;
+}
+
+bool DropToReplyStart(QByteArray& line)
+{
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        if (line[i] == '!' || line[i] == '%') {
+            line.remove(0, i);
+            return true;
+        }
+    }
+    line.clear();
+    return false;
+}
+
+std::optional<QByteArray> SearchReplyAddress(QByteArray line)
+{
+    while (line.size() >= 6) {
+        if (line.mid(3, 3) == "R01") {
+            const qsizetype bang = line.indexOf('!');
+            if (bang < 0)
+                return std::nullopt;
+            const QByteArray address = line.mid(bang + 1, 2);
+            if (HexAddressNumber(address) <= 0)
+                return std::nullopt;
+            return address;
+        }
+        const qsizetype cr = line.indexOf('\r');
+        if (cr < 0)
+            return std::nullopt;
+        line.remove(0, cr + 1);
+    }
+    return std::nullopt;
+}
+
+bool IsCompleteModbusFrame(const std::uint8_t* data, std::size_t size)
+{
+    if (size < 3)
+        return false;
+    const std::uint16_t crc = Crc16(data, size - 2);
+    return data[size - 2] == (crc & 0xFF) && data[size - 1] == (crc >> 8);
+}
