@@ -9,7 +9,7 @@
 class SimBus;
 
 class SimDemoBus {
-public:
+  public:
     SimDemoBus();
     ~SimDemoBus();
     SimDemoBus(const SimDemoBus&) = delete;
@@ -26,7 +26,7 @@ public:
     // The underlying bus, for tests that want to look at the traffic; null while stopped.
     SimBus* bus() const { return bus_.get(); }
 
-private:
+  private:
     std::unique_ptr<SimBus> bus_;
 };
 

@@ -64,8 +64,8 @@ void SimBus::State::serviceLocked(std::int64_t now)
     // line nobody listens to.
     const int fd = pty.refreshAttached() ? pty.masterFd() : -1;
     engine.service(now, pty.lineSpeed(), [fd](const QByteArray& bytes) {
-        if (fd >= 0)
-            [[maybe_unused]] const ssize_t n = ::write(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
+        if (fd >= 0) [[maybe_unused]]
+            const ssize_t n = ::write(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
     });
 }
 

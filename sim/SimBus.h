@@ -14,7 +14,7 @@
 #include <vector>
 
 class SimBus {
-public:
+  public:
     SimBus();
     ~SimBus();
     SimBus(const SimBus&) = delete;
@@ -61,7 +61,7 @@ public:
     // CPU time the bus thread has used, in seconds.
     double threadCpuSeconds() const;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> d;
 };

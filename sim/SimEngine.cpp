@@ -145,7 +145,8 @@ void SimEngine::releaseReplies(std::int64_t nowUs, int lineSpeed)
             }
             continue;
         }
-        const std::int64_t start = line_.send(p.reply.bytes, p.reply.speed, p.notBeforeUs, p.splitAt, p.gapUs);
+        const std::int64_t start =
+            line_.send(p.reply.bytes, p.reply.speed, p.notBeforeUs, p.splitAt, p.gapUs);
         logFrame(SimFrameRecord::Direction::Sent, p.reply.speed, p.reply.bytes, start);
         it = pending_.erase(it);
     }

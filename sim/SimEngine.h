@@ -11,7 +11,7 @@
 #include <vector>
 
 class SimEngine {
-public:
+  public:
     using Writer = std::function<void(const QByteArray&)>;
 
     std::vector<SimSensor>& sensors() { return sensors_; }
@@ -35,7 +35,7 @@ public:
     static constexpr std::int64_t SpeedSettleUs = 3'000;
     static constexpr std::int64_t HoldPollUs = 1'000;
 
-private:
+  private:
     struct Pending {
         std::int64_t notBeforeUs;
         std::int64_t holdDeadlineUs;
@@ -50,7 +50,8 @@ private:
     void queueReply(const SimSensor& sensor, SimReply reply, std::int64_t requestEndUs);
     void releaseReplies(std::int64_t nowUs, int lineSpeed);
     void runStreams(std::int64_t nowUs);
-    void logFrame(SimFrameRecord::Direction direction, int speed, const QByteArray& bytes, std::int64_t timeUs);
+    void logFrame(SimFrameRecord::Direction direction, int speed, const QByteArray& bytes,
+                  std::int64_t timeUs);
 
     std::vector<SimSensor> sensors_;
     SimFrameCutter cutter_;

@@ -18,13 +18,13 @@
 struct SimInFrame {
     enum class Kind { Ascii, Modbus, Noise };
     Kind kind = Kind::Noise;
-    QByteArray bytes;     // as received: a standard frame with its CR, a Modbus frame with its CRC
+    QByteArray bytes; // as received: a standard frame with its CR, a Modbus frame with its CRC
     int speed = 0;
     std::int64_t endUs = 0; // when its last byte was complete
 };
 
 class SimFrameCutter {
-public:
+  public:
     std::vector<SimInFrame> feed(const QByteArray& bytes, int speed, std::int64_t nowUs);
     // When the line will count as silent, or nothing while no bytes wait for it.
     std::optional<std::int64_t> silenceDeadline() const;
@@ -35,7 +35,7 @@ public:
     static constexpr int MaxPending = 512;
     static constexpr int MaxAsciiLine = 64;
 
-private:
+  private:
     void extract(std::vector<SimInFrame>& out, bool silent);
     void take(std::vector<SimInFrame>& out, SimInFrame::Kind kind, qsizetype count);
     bool salvageAscii(std::vector<SimInFrame>& out);

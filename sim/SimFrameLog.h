@@ -8,7 +8,7 @@
 #include <vector>
 
 class SimFrameLog {
-public:
+  public:
     using Sink = std::function<void(const SimFrameRecord&)>;
 
     void add(SimFrameRecord record);
@@ -21,7 +21,7 @@ public:
     // Oldest records go first once this many are kept.
     static constexpr std::size_t Capacity = 20000;
 
-private:
+  private:
     std::deque<SimFrameRecord> records_;
     Sink sink_;
 };

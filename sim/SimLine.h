@@ -8,7 +8,7 @@
 #include <vector>
 
 class SimLine {
-public:
+  public:
     struct Chunk {
         int speed = 0;
         QByteArray bytes;
@@ -26,7 +26,7 @@ public:
     void clear();
     bool idle() const { return queue_.empty(); }
 
-private:
+  private:
     struct Byte {
         std::int64_t readyUs;
         int speed;

@@ -25,7 +25,8 @@ std::uint16_t clampRaw(double raw)
 SimMeasurement::SimMeasurement(const SimSensorConfig& config)
     : mode_(config.mode), value_(config.value), counter_(config.value),
       outOfRangeRate_(config.outOfRangeRate), noResultRate_(config.noResultRate),
-      random_(static_cast<std::uint32_t>(config.serial) * 2654435761u + static_cast<std::uint32_t>(config.address))
+      random_(static_cast<std::uint32_t>(config.serial) * 2654435761u +
+              static_cast<std::uint32_t>(config.address))
 {
 }
 
@@ -91,7 +92,8 @@ std::uint16_t SimMeasurement::realisticPosition(const SimRegisters& regs, double
         result = last;
         break;
     default:
-        result = regs.get(SimReg::ResultMode) == kResultMidpoint ? (first + last) / 2.0 : std::abs(last - first);
+        result =
+            regs.get(SimReg::ResultMode) == kResultMidpoint ? (first + last) / 2.0 : std::abs(last - first);
         break;
     }
     const int correction = regs.pair(SimReg::CorrectionLo);

@@ -20,7 +20,7 @@ constexpr std::uint16_t MaxEdgeCount = 9999; // four digits on the wire
 } // namespace SimRaw
 
 class SimMeasurement {
-public:
+  public:
     explicit SimMeasurement(const SimSensorConfig& config);
 
     void setMode(SimMeasureMode mode, std::uint16_t value);
@@ -29,7 +29,7 @@ public:
     // Takes one result at `seconds` since power-up, as the parameters in `regs` ask for.
     SimResult take(const SimRegisters& regs, bool on, double seconds);
 
-private:
+  private:
     std::uint16_t realisticPosition(const SimRegisters& regs, double seconds);
     int realisticEdgeCount();
 

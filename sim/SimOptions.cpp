@@ -48,7 +48,9 @@ bool parseSensor(const QString& spec, SimSensorOption& out, QString* error)
         const qsizetype eq = item.indexOf(QLatin1Char('='));
         const QString key = item.left(eq).trimmed();
         const QString value = eq < 0 ? QString() : item.mid(eq + 1);
-        const auto bad = [&] { return fail(error, QStringLiteral("--sensor: bad value in \"%1\"").arg(item)); };
+        const auto bad = [&] {
+            return fail(error, QStringLiteral("--sensor: bad value in \"%1\"").arg(item));
+        };
         if (key == QLatin1String("addr")) {
             const auto v = parseInteger(value, 1, 255);
             if (!v)
@@ -125,7 +127,8 @@ bool parseFaultKind(const QString& item, SimFaults& faults, QString* error)
     } else if (kind == QLatin1String("split")) {
         const QStringList parts = value.split(QLatin1Char('/'));
         const auto at = parseInteger(parts.value(0), 1, 1000);
-        const auto gap = parts.size() > 1 ? parseInteger(parts.value(1), 0, 600'000) : std::optional<long long>(50);
+        const auto gap =
+            parts.size() > 1 ? parseInteger(parts.value(1), 0, 600'000) : std::optional<long long>(50);
         if (!at || !gap || parts.size() > 2)
             return bad();
         faults.splitAt = static_cast<int>(*at);
@@ -145,10 +148,12 @@ bool parseFault(const QString& spec, SimFaultOption& out, QString* error)
 {
     const qsizetype colon = spec.indexOf(QLatin1Char(':'));
     if (colon <= 0)
-        return fail(error, QStringLiteral("--fault: \"%1\" does not start with an address and \":\"").arg(spec));
+        return fail(error,
+                    QStringLiteral("--fault: \"%1\" does not start with an address and \":\"").arg(spec));
     const QStringList target = spec.left(colon).split(QLatin1Char('@'));
     const auto address = parseInteger(target.value(0), 1, 255);
-    const auto speed = target.size() > 1 ? parseInteger(target.value(1), 1, 4'000'000) : std::optional<long long>(0);
+    const auto speed =
+        target.size() > 1 ? parseInteger(target.value(1), 1, 4'000'000) : std::optional<long long>(0);
     if (!address || !speed || target.size() > 2)
         return fail(error, QStringLiteral("--fault: bad sensor \"%1\"").arg(spec.left(colon)));
     out.address = static_cast<int>(*address);

@@ -19,7 +19,7 @@
 #include <QString>
 
 class SimPty {
-public:
+  public:
     SimPty() = default;
     ~SimPty();
     SimPty(const SimPty&) = delete;
@@ -45,7 +45,7 @@ public:
     void removeLink();
     QString linkPath() const { return linkPath_; }
 
-private:
+  private:
     int master_ = -1;
     int slave_ = -1;
     int notify_ = -1;

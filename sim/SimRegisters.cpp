@@ -14,25 +14,25 @@ struct BlockSlot {
 };
 
 constexpr std::array<BlockSlot, SimRegisters::BlockCount> kBlock = {{
-    {0x01, 0, 1, 255},        // 0x0010 network address
-    {0x06, 0, 0, 5},          // 0x0011 byte format
-    {0x07, 0, 1, 8},          // 0x0012 line speed code
-    {0x08, 0x09, 1, 65535},   // 0x0013 measuring period, 0.1 ms
-    {0x0A, 0x0B, 1, 65535},   // 0x0014 output constant n
-    {0x0C, 0x0D, 0, 65535},   // 0x0015 allowed time without result
-    {0x0E, 0, 0, 1},          // 0x0016 filter type
-    {0x0F, 0, 1, 255},        // 0x0017 averaging points
-    {0x10, 0, 1, 49},         // 0x0018 median points (odd)
-    {0x11, 0x12, 0, 50000},   // 0x0019 analog output low bound
-    {0x13, 0x14, 0, 50000},   // 0x001A analog output high bound
-    {0x15, 0, 0, 0x22},       // 0x001B discrete outputs (two nibbles 0..2)
-    {0x16, 0x17, 0, 50000},   // 0x001C edges of the discrete outputs
-    {0x18, 0x19, 0, 50000},   // 0x001D
-    {0x1A, 0x1B, 0, 50000},   // 0x001E
-    {0x1C, 0x1D, 0, 50000},   // 0x001F
-    {0x1E, 0, 0, 1},          // 0x0020 result computation
-    {0x1F, 0, 0, 8},          // 0x0021 object type
-    {0x20, 0x21, 0, 65535},   // 0x0022 correction magnitude
+    {0x01, 0, 1, 255},      // 0x0010 network address
+    {0x06, 0, 0, 5},        // 0x0011 byte format
+    {0x07, 0, 1, 8},        // 0x0012 line speed code
+    {0x08, 0x09, 1, 65535}, // 0x0013 measuring period, 0.1 ms
+    {0x0A, 0x0B, 1, 65535}, // 0x0014 output constant n
+    {0x0C, 0x0D, 0, 65535}, // 0x0015 allowed time without result
+    {0x0E, 0, 0, 1},        // 0x0016 filter type
+    {0x0F, 0, 1, 255},      // 0x0017 averaging points
+    {0x10, 0, 1, 49},       // 0x0018 median points (odd)
+    {0x11, 0x12, 0, 50000}, // 0x0019 analog output low bound
+    {0x13, 0x14, 0, 50000}, // 0x001A analog output high bound
+    {0x15, 0, 0, 0x22},     // 0x001B discrete outputs (two nibbles 0..2)
+    {0x16, 0x17, 0, 50000}, // 0x001C edges of the discrete outputs
+    {0x18, 0x19, 0, 50000}, // 0x001D
+    {0x1A, 0x1B, 0, 50000}, // 0x001E
+    {0x1C, 0x1D, 0, 50000}, // 0x001F
+    {0x1E, 0, 0, 1},        // 0x0020 result computation
+    {0x1F, 0, 0, 8},        // 0x0021 object type
+    {0x20, 0x21, 0, 65535}, // 0x0022 correction magnitude
 }};
 
 bool validDiscreteOutputs(unsigned value)
@@ -78,17 +78,17 @@ SimRegisters SimRegisters::factory(int address, int speedCode)
 {
     SimRegisters r;
     r.set(SimReg::Address, static_cast<std::uint8_t>(address));
-    r.set(SimReg::PowerOnState, 1);      // measuring from power-up
+    r.set(SimReg::PowerOnState, 1); // measuring from power-up
     r.set(SimReg::Uart, static_cast<std::uint8_t>(speedCode));
-    r.set(SimReg::PeriodLo, 10);          // t = 1.0 ms
-    r.set(SimReg::ConstantLo, 100);       // n = 100: a stream result every 100 ms
-    r.set(0x0C, 0xE8);                    // 1000 ms without result before the output drops
+    r.set(SimReg::PeriodLo, 10);    // t = 1.0 ms
+    r.set(SimReg::ConstantLo, 100); // n = 100: a stream result every 100 ms
+    r.set(0x0C, 0xE8);              // 1000 ms without result before the output drops
     r.set(0x0D, 0x03);
     r.set(SimReg::AveragePoints, 8);
-    r.set(0x10, 5);                       // median over 5 points
-    r.set(0x13, 0x50);                    // analog output spans the whole range, 0..50000
+    r.set(0x10, 5);    // median over 5 points
+    r.set(0x13, 0x50); // analog output spans the whole range, 0..50000
     r.set(0x14, 0xC3);
-    r.set(0x16, 0x10);                    // discrete output edges at 10000, 20000, 30000, 40000
+    r.set(0x16, 0x10); // discrete output edges at 10000, 20000, 30000, 40000
     r.set(0x17, 0x27);
     r.set(0x18, 0x20);
     r.set(0x19, 0x4E);

@@ -48,11 +48,11 @@ int simSpeedOfCode(int code);
 int simCodeOfSpeed(int speed);
 
 class SimRegisters {
-public:
+  public:
     // Factory values for a sensor at `address` running at the line speed of `speedCode`.
     static SimRegisters factory(int address, int speedCode);
 
-    std::uint8_t get(int code) const;  // code 0x01..0x22
+    std::uint8_t get(int code) const; // code 0x01..0x22
     void set(int code, std::uint8_t value);
     std::uint16_t pair(int loCode) const; // loCode and loCode + 1 as low and high byte
 
@@ -79,6 +79,6 @@ public:
 
     bool operator==(const SimRegisters&) const = default;
 
-private:
+  private:
     std::array<std::uint8_t, SimReg::Count> bytes_{};
 };

@@ -28,8 +28,8 @@ void appendBigEndian32(QByteArray& out, std::int32_t value)
 SimSensor::SimSensor(const SimSensorConfig& config, std::int64_t nowUs)
     : model_(fixedWidth(config.model, ModelLength)), range_(config.range), distance_(config.distance),
       serial_(config.serial), regs_(SimRegisters::factory(config.address, simCodeOfSpeed(config.speed))),
-      flash_(regs_), measurement_(config), powerUpUs_(nowUs), latched_{SimRaw::NoResult, false},
-      last_{SimRaw::NoResult, false}
+      flash_(regs_), measurement_(config),
+      powerUpUs_(nowUs), latched_{SimRaw::NoResult, false}, last_{SimRaw::NoResult, false}
 {
 }
 

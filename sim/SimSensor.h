@@ -18,7 +18,7 @@ struct SimReply {
 };
 
 class SimSensor {
-public:
+  public:
     SimSensor(const SimSensorConfig& config, std::int64_t nowUs);
 
     int address() const;
@@ -54,7 +54,7 @@ public:
     static constexpr std::int64_t TurnaroundUs = 1000;
     static constexpr int ModelLength = 20;
 
-private:
+  private:
     QByteArray addressText() const;
     QByteArray resultField(const SimResult& result) const;
     QByteArray asciiReply(const QByteArray& body) const;

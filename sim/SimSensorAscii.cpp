@@ -36,7 +36,8 @@ bool registerCode(int code)
 
 } // namespace
 
-std::optional<SimReply> SimSensor::onAsciiRequest(const QByteArray& command, bool broadcast, std::int64_t nowUs)
+std::optional<SimReply> SimSensor::onAsciiRequest(const QByteArray& command, bool broadcast,
+                                                  std::int64_t nowUs)
 {
     if (streaming_) {
         // While streaming the transmitter owns the line; only the stop request gets through.
@@ -90,7 +91,8 @@ std::optional<SimReply> SimSensor::asciiWrite(const QByteArray& command, bool br
 {
     const std::optional<int> code = hexByte(command.mid(1, 2));
     const std::optional<int> value = hexByte(command.mid(3, 2));
-    if (!code || !value || !registerCode(*code) || !SimRegisters::acceptsByte(*code, static_cast<std::uint8_t>(*value)))
+    if (!code || !value || !registerCode(*code) ||
+        !SimRegisters::acceptsByte(*code, static_cast<std::uint8_t>(*value)))
         return std::nullopt;
     const int oldSpeed = speed();
     regs_.set(*code, static_cast<std::uint8_t>(*value));

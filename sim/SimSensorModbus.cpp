@@ -99,7 +99,8 @@ std::optional<SimReply> SimSensor::onModbusRequest(const QByteArray& body, bool 
         return std::nullopt;
     const int function = static_cast<std::uint8_t>(body[1]);
     if (faults_.modbusException > 0)
-        return broadcast ? std::nullopt : std::optional(modbusException(address(), function, faults_.modbusException));
+        return broadcast ? std::nullopt
+                         : std::optional(modbusException(address(), function, faults_.modbusException));
     switch (function) {
     case kReadHolding:
         return broadcast ? std::nullopt : modbusRead(body, nowUs);
@@ -108,8 +109,9 @@ std::optional<SimReply> SimSensor::onModbusRequest(const QByteArray& body, bool 
     case kWriteMultiple:
         return modbusWriteMany(body, broadcast, nowUs);
     default:
-        return broadcast ? std::nullopt
-                         : std::optional(modbusException(address(), function, SimModbusError::IllegalFunction));
+        return broadcast
+                   ? std::nullopt
+                   : std::optional(modbusException(address(), function, SimModbusError::IllegalFunction));
     }
 }
 
@@ -187,13 +189,15 @@ std::optional<int> SimSensor::writeRegisters(int first, const QByteArray& data, 
     return std::nullopt;
 }
 
-std::optional<SimReply> SimSensor::modbusWriteSingle(const QByteArray& body, bool broadcast, std::int64_t nowUs)
+std::optional<SimReply> SimSensor::modbusWriteSingle(const QByteArray& body, bool broadcast,
+                                                     std::int64_t nowUs)
 {
     // Address and speed changes take effect after the answer, which leaves from the old ones.
     const int oldAddress = address();
     if (body.size() != 6)
-        return broadcast ? std::nullopt
-                         : std::optional(modbusException(oldAddress, kWriteSingle, SimModbusError::IllegalValue));
+        return broadcast
+                   ? std::nullopt
+                   : std::optional(modbusException(oldAddress, kWriteSingle, SimModbusError::IllegalValue));
     const SimReply echoTemplate = modbusReply(oldAddress, body.mid(1));
     const std::optional<int> error = writeRegisters(word(body, 2), body.mid(4, 2), nowUs);
     if (broadcast)
@@ -222,8 +226,8 @@ std::optional<SimReply> SimSensor::modbusWriteMany(const QByteArray& body, bool 
     }
     if (broadcast)
         return std::nullopt;
-    SimReply reply = error ? modbusException(oldAddress, kWriteMultiple, *error)
-                           : modbusReply(oldAddress, body.mid(1, 5));
+    SimReply reply =
+        error ? modbusException(oldAddress, kWriteMultiple, *error) : modbusReply(oldAddress, body.mid(1, 5));
     reply.speed = oldSpeed;
     return reply;
 }

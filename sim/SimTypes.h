@@ -11,14 +11,14 @@ enum class SimMeasureMode {
 };
 
 struct SimSensorConfig {
-    int address = 1;           // 1..255
-    int speed = 9600;          // one of the eight line speeds, 9600..921600
+    int address = 1;          // 1..255
+    int speed = 9600;         // one of the eight line speeds, 9600..921600
     QByteArray model = "VLT"; // padded with blanks or cut to 20 characters
-    double range = 250.0;      // measuring range, mm
-    double distance = 500.0;   // emitter-receiver distance, mm
+    double range = 250.0;     // measuring range, mm
+    double distance = 500.0;  // emitter-receiver distance, mm
     std::int32_t serial = 1;
     SimMeasureMode mode = SimMeasureMode::Realistic;
-    std::uint16_t value = 0;      // Counter: the first value; Fixed: the value
+    std::uint16_t value = 0;       // Counter: the first value; Fixed: the value
     double outOfRangeRate = 0.004; // Realistic: share of results reported as 65535
     double noResultRate = 0.004;   // Realistic: share of results reported as 65534
 };
@@ -53,6 +53,6 @@ struct SimFrameRecord {
     enum class Direction { Received, Sent, Discarded };
     std::int64_t timeUs = 0; // since the bus started
     Direction direction = Direction::Received;
-    int speed = 0;           // line speed the bytes travelled at
+    int speed = 0; // line speed the bytes travelled at
     QByteArray bytes;
 };

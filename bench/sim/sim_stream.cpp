@@ -136,8 +136,8 @@ int main()
         const Figures f = run(s, seconds);
         const double periodMs = s.period * s.n / 10.0;
         std::printf("%8d %9.1f %12.0f %12.0f %12.0f %6ld %9ld %10.1f %11.1f\n", s.speed, periodMs,
-                    1000.0 / periodMs, s.speed / 70.0, f.samplesPerSecond, f.lost, f.malformed, f.busCpuPercent,
-                    f.processCpuPercent);
+                    1000.0 / periodMs, s.speed / 70.0, f.samplesPerSecond, f.lost, f.malformed,
+                    f.busCpuPercent, f.processCpuPercent);
     }
     return 0;
 }

@@ -23,7 +23,7 @@ inline QByteArray mb(const char* body)
 }
 
 class SimBusTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         SimSensorConfig config;

@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 class SimTestPort {
-public:
+  public:
     explicit SimTestPort(const QString& path, int speed = 9600)
     {
         fd_ = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -87,18 +87,27 @@ public:
     static speed_t speedConstant(int speed)
     {
         switch (speed) {
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        case 230400: return B230400;
-        case 460800: return B460800;
-        case 921600: return B921600;
-        default: return B0;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        case 230400:
+            return B230400;
+        case 460800:
+            return B460800;
+        case 921600:
+            return B921600;
+        default:
+            return B0;
         }
     }
 
-private:
+  private:
     int fd_ = -1;
 };

@@ -74,9 +74,9 @@ TEST_F(SimBusTest, StreamPeriodAndGroupFormFollowTheParameters)
         int expectedGroups;
     };
     const Case cases[] = {
-        {10, 20, 0, "^\\d{5}$", 400, 20},  // T = 20 ms
-        {10, 5, 8, "^N\\d{4}$", 200, 40},  // T = 5 ms, numbers of edges
-        {2, 1, 0, "^\\d{5}$", 200, 330},   // T = 0.2 ms, more than 115200 baud carries: line-bound
+        {10, 20, 0, "^\\d{5}$", 400, 20}, // T = 20 ms
+        {10, 5, 8, "^N\\d{4}$", 200, 40}, // T = 5 ms, numbers of edges
+        {2, 1, 0, "^\\d{5}$", 200, 330},  // T = 0.2 ms, more than 115200 baud carries: line-bound
     };
     for (const Case& c : cases) {
         bus.setMeasurement(sensorB, SimMeasureMode::Counter, 42);
@@ -371,7 +371,8 @@ TEST(SimDemoBus, OffersSensorsAtSeveralAddressesAndSpeeds)
     for (const Case& c : cases) {
         ASSERT_TRUE(port.setSpeed(c.speed));
         ASSERT_TRUE(port.write(c.request));
-        EXPECT_TRUE(port.readUntil(c.replyStart.size(), 500).startsWith(c.replyStart)) << c.request.constData();
+        EXPECT_TRUE(port.readUntil(c.replyStart.size(), 500).startsWith(c.replyStart))
+            << c.request.constData();
         port.readFor(15);
     }
     demo.stop();
@@ -388,8 +389,11 @@ TEST(SimBusConfig, RefusesSensorsThatCannotExist)
         double range;
         const char* mentions;
     };
-    const Case cases[] = {{0, 9600, 10, "address"}, {256, 9600, 10, "address"}, {1, 4800, 10, "speed"},
-                          {1, 9600, 0, "range"},    {1, 9600, 1e6, "range"}};
+    const Case cases[] = {{0, 9600, 10, "address"},
+                          {256, 9600, 10, "address"},
+                          {1, 4800, 10, "speed"},
+                          {1, 9600, 0, "range"},
+                          {1, 9600, 1e6, "range"}};
     for (const Case& c : cases) {
         SimSensorConfig config;
         config.address = c.address;

@@ -14,8 +14,8 @@ void runTable(const std::vector<Exchange>& table,
               const std::function<QByteArray(const QByteArray&, const QByteArray&)>& exchange)
 {
     for (const Exchange& e : table)
-        EXPECT_EQ(exchange(e.request, e.reply).toHex(' '), e.reply.toHex(' ')) << e.request.toHex(' ').constData()
-                                                                               << " " << e.request.constData();
+        EXPECT_EQ(exchange(e.request, e.reply).toHex(' '), e.reply.toHex(' '))
+            << e.request.toHex(' ').constData() << " " << e.request.constData();
 }
 
 TEST_F(SimBusTest, StandardRequestsDrawTheirReplies)
@@ -91,7 +91,8 @@ TEST_F(SimBusTest, ModbusRequestsDrawTheirRepliesAndExceptions)
 {
     const QByteArray block = hexBytes("001A 0000 0005 000A 0064 03E8 0000 0008 0005 0000 C350 0000 2710 4E20 "
                                       "7530 9C40 0000 0000 0000");
-    const QByteArray ident = QByteArray("VLT-250").leftJustified(20, ' ') + hexBytes("0003D090 00061A80 0001E240");
+    const QByteArray ident =
+        QByteArray("VLT-250").leftJustified(20, ' ') + hexBytes("0003D090 00061A80 0001E240");
     const std::vector<Exchange> table = {
         {mb("1A 03 00 00 00 01"), mb("1A 03 02 00 01")},
         {mb("1A 03 00 10 00 13"), simWithCrc(hexBytes("1A 03 26") + block)},
@@ -135,7 +136,8 @@ TEST_F(SimBusTest, ModbusRequestsDrawTheirRepliesAndExceptions)
     QByteArray badCrc = mb("1A 03 00 00 00 01");
     badCrc[6] = static_cast<char>(badCrc[6] ^ 0x01);
     EXPECT_TRUE(exchange(badCrc, {}, 300, 60).isEmpty()) << "a frame with a bad CRC draws no reply";
-    EXPECT_EQ(exchange(mb("1A 03 00 00 00 01"), mb("1A 03 02 00 01")), mb("1A 03 02 00 01")) << "as the defaults left it";
+    EXPECT_EQ(exchange(mb("1A 03 00 00 00 01"), mb("1A 03 02 00 01")), mb("1A 03 02 00 01"))
+        << "as the defaults left it";
 }
 
 TEST_F(SimBusTest, ASensorAnswersOnlyAtItsOwnSpeed)
@@ -156,7 +158,8 @@ TEST_F(SimBusTest, ASensorAnswersOnlyAtItsOwnSpeed)
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(port->setSpeed(c.speed));
-        EXPECT_EQ(exchange(c.request, c.reply).toHex(' '), c.reply.toHex(' ')) << c.speed << " " << c.request.constData();
+        EXPECT_EQ(exchange(c.request, c.reply).toHex(' '), c.reply.toHex(' '))
+            << c.speed << " " << c.request.constData();
     }
     EXPECT_EQ(bus.lineSpeed(), 115200);
 }

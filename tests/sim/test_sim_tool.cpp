@@ -81,7 +81,8 @@ TEST(SimTool, ExplainsItselfAndRefusesBadArguments)
         tool.start(kTool, c.args);
         ASSERT_TRUE(tool.waitForFinished(3000));
         EXPECT_EQ(tool.exitCode(), c.exitCode) << c.args.join(' ').toStdString();
-        const QString output = QString::fromLocal8Bit(tool.readAllStandardOutput() + tool.readAllStandardError());
+        const QString output =
+            QString::fromLocal8Bit(tool.readAllStandardOutput() + tool.readAllStandardError());
         EXPECT_TRUE(output.contains(QLatin1String(c.mentions))) << output.toStdString();
     }
 }

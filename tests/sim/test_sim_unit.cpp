@@ -61,9 +61,9 @@ TEST(SimRegisters, FlagRegisterAndBlockAreViewsOfTheByteRegisters)
         int hi; // 0: one-byte register
     };
     const Case cases[] = {
-        {0, 0x0030, 0x01, 0}, {2, 0x0008, 0x07, 0}, {3, 0x2710, 0x08, 0x09}, {4, 0x03E8, 0x0A, 0x0B},
-        {5, 0x1234, 0x0C, 0x0D}, {9, 0x0102, 0x11, 0x12}, {11, 0x0021, 0x15, 0}, {15, 0x9C3F, 0x1C, 0x1D},
-        {17, 0x0008, 0x1F, 0}, {18, 0x012C, 0x20, 0x21},
+        {0, 0x0030, 0x01, 0},    {2, 0x0008, 0x07, 0},     {3, 0x2710, 0x08, 0x09}, {4, 0x03E8, 0x0A, 0x0B},
+        {5, 0x1234, 0x0C, 0x0D}, {9, 0x0102, 0x11, 0x12},  {11, 0x0021, 0x15, 0},   {15, 0x9C3F, 0x1C, 0x1D},
+        {17, 0x0008, 0x1F, 0},   {18, 0x012C, 0x20, 0x21},
     };
     for (const Case& c : cases) {
         ASSERT_FALSE(SimRegisters::checkBlockValue(c.index, c.value)) << c.index;
@@ -84,10 +84,10 @@ TEST(SimRegisters, RefusesValuesNoParameterCanTake)
         bool accepted;
     };
     const Case cases[] = {
-        {0, 0, false},      {0, 255, true},     {0, 256, false},  {1, 5, true},      {1, 6, false},
-        {2, 0, false},      {2, 8, true},       {2, 9, false},    {3, 0, false},     {3, 65535, true},
-        {6, 2, false},      {8, 4, false},      {8, 49, true},    {8, 51, false},    {9, 50000, true},
-        {9, 50001, false},  {11, 0x03, false},  {11, 0x22, true}, {11, 0x30, false}, {17, 9, false},
+        {0, 0, false},     {0, 255, true},    {0, 256, false},  {1, 5, true},      {1, 6, false},
+        {2, 0, false},     {2, 8, true},      {2, 9, false},    {3, 0, false},     {3, 65535, true},
+        {6, 2, false},     {8, 4, false},     {8, 49, true},    {8, 51, false},    {9, 50000, true},
+        {9, 50001, false}, {11, 0x03, false}, {11, 0x22, true}, {11, 0x30, false}, {17, 9, false},
         {18, 65535, true},
     };
     for (const Case& c : cases)
@@ -98,8 +98,8 @@ TEST(SimRegisters, RefusesValuesNoParameterCanTake)
         std::uint8_t value;
         bool accepted;
     };
-    const ByteCase bytes[] = {{0x01, 0, false}, {0x01, 1, true}, {0x07, 0, false}, {0x07, 8, true},
-                              {0x07, 9, false}, {0x02, 2, false}, {0x10, 6, false}, {0x10, 7, true},
+    const ByteCase bytes[] = {{0x01, 0, false}, {0x01, 1, true},    {0x07, 0, false}, {0x07, 8, true},
+                              {0x07, 9, false}, {0x02, 2, false},   {0x10, 6, false}, {0x10, 7, true},
                               {0x08, 0, true},  {0x09, 0xFF, true}, {0x1F, 9, false}};
     for (const ByteCase& c : bytes)
         EXPECT_EQ(SimRegisters::acceptsByte(c.code, c.value), c.accepted) << c.code << " " << int{c.value};
@@ -151,7 +151,10 @@ TEST(SimFrameCutter, CutsFramesOfBothProtocols)
         {"bad crc waits, then noise", {badCrc}, true, {{K::Noise, badCrc}}},
         {"bad crc not before silence", {badCrc}, false, {}},
         {"unknown function at silence", {unknownFunction}, true, {{K::Modbus, unknownFunction}}},
-        {"text then modbus in one chunk", {"#01ON\r" + read}, false, {{K::Ascii, "#01ON\r"}, {K::Modbus, read}}},
+        {"text then modbus in one chunk",
+         {"#01ON\r" + read},
+         false,
+         {{K::Ascii, "#01ON\r"}, {K::Modbus, read}}},
         {"modbus then text", {read + "#01ON\r"}, false, {{K::Modbus, read}, {K::Ascii, "#01ON\r"}}},
         {"noise before text", {"\xFF\xFE#01ON\r"}, true, {{K::Noise, "\xFF\xFE"}, {K::Ascii, "#01ON\r"}}},
     };
@@ -262,9 +265,11 @@ TEST(SimOptions, ParsesSensorsFaultsAndLink)
 {
     QString error;
     const std::optional<SimOptions> options = simParseOptions(
-        {"--link", "/tmp/x", "--sensor", "addr=0x1A,speed=19200,model=VLT-250,range=250,distance=400,serial=7,"
-                                         "mode=counter,value=5,type=8,period=3,n=2",
-         "--fault", "26@19200:delay=500,garbage=FF00,split=3/20,lowercase,badcrc,ignorestop,exception=4,silent",
+        {"--link", "/tmp/x", "--sensor",
+         "addr=0x1A,speed=19200,model=VLT-250,range=250,distance=400,serial=7,"
+         "mode=counter,value=5,type=8,period=3,n=2",
+         "--fault",
+         "26@19200:delay=500,garbage=FF00,split=3/20,lowercase,badcrc,ignorestop,exception=4,silent",
          "--log"},
         &error);
     ASSERT_TRUE(options) << error.toStdString();
