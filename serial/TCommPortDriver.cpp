@@ -46,15 +46,13 @@ struct TCommPortDriver::Impl {
 
     void startPollingThread()
     {
+        // The end notice is queued behind the thread's last hand-off, so a late chunk still finds
+        // its Sender alive; it is dropped with the driver, whose destructor joins every thread.
         auto thread = std::make_unique<TThread_X>(link, FComPortInBufSize, FComPortReceiveData,
-                                                  FComPortPollingDelay, q);
-        TThread_X* const t = thread.get();
-        // Queued to the main thread after the thread's last hand-off, so a late chunk still
-        // finds its Sender alive.
-        QObject::connect(t, &QThread::finished, q, [this, t] { reap(t); });
+                                                  FComPortPollingDelay, q, [this](TThread_X* t) { reap(t); });
+        Thread_X = thread.get();
+        thread->start();
         threads.push_back(std::move(thread));
-        Thread_X = t;
-        t->start();
     }
 
     void stopPollingThread()
@@ -78,7 +76,7 @@ struct TCommPortDriver::Impl {
             if (Thread_X == t)
                 Thread_X = nullptr;
         }
-        done->wait();
+        done->join();
     }
 
     void disconnect()
@@ -111,7 +109,7 @@ TCommPortDriver::~TCommPortDriver()
         threads.swap(d->threads);
     }
     for (const auto& t : threads)
-        t->wait();
+        t->join();
 }
 
 bool TCommPortDriver::Connect()

@@ -7,12 +7,32 @@
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
+#include <pthread.h>
 #include <vector>
 
 namespace {
 // A device that keeps failing (unplugged adapter, closed pseudo-terminal master) answers
 // poll at once; this floor keeps such a port from spinning the thread at a short delay.
 constexpr int kPauseAfterErrorMs = 100;
+
+// Held while a call is posted to the main thread and taken first when it runs there: Qt's event
+// queue orders the two threads with futexes the thread sanitizer cannot see, this mutex with one
+// it can. Shared by all polling threads, whose posts also meet in the main thread's queue.
+std::mutex postingOrder;
+
+template <class F> void PostToMainThread(QObject* context, F&& call)
+{
+    const std::lock_guard lock(postingOrder);
+    QMetaObject::invokeMethod(
+        context,
+        [call = std::forward<F>(call)] {
+            {
+                const std::lock_guard turn(postingOrder);
+            }
+            call();
+        },
+        Qt::QueuedConnection);
+}
 } // namespace
 
 // Shared between the thread and the queued hand-off, which may run after the thread has ended.
@@ -47,21 +67,34 @@ struct TThread_X::HandOff {
 };
 
 TThread_X::TThread_X(std::shared_ptr<PortLink> port, std::uint16_t inBufSize,
-                     TComPortReceiveDataEvent onReceive, std::uint16_t pollingDelay, QObject* mainContext)
+                     TComPortReceiveDataEvent onReceive, std::uint16_t pollingDelay, QObject* mainContext,
+                     std::function<void(TThread_X*)> onEnded)
     : FComPortHandle_thread(std::move(port)), FComPortInBufSize_thread(inBufSize),
-      FComPortPollingDelay_thread(pollingDelay), mainContext_(mainContext),
+      FComPortPollingDelay_thread(pollingDelay), mainContext_(mainContext), onEnded_(std::move(onEnded)),
       handOff_(std::make_shared<HandOff>())
 {
     handOff_->FTempInBuffer_thread.resize(inBufSize);
     handOff_->FComPortReceiveData_thread = std::move(onReceive);
-    // The owning driver deletes its threads on the main thread.
+    // Created by whichever thread connects; owned and deleted by the driver on the main thread.
     moveToThread(mainContext->thread());
 }
 
 TThread_X::~TThread_X()
 {
     requestStop();
-    wait();
+    join();
+}
+
+void TThread_X::start()
+{
+    thread_ = std::thread([this] { run(); });
+    ::pthread_setname_np(thread_.native_handle(), "TThread_X");
+}
+
+void TThread_X::join()
+{
+    if (thread_.joinable())
+        thread_.join();
 }
 
 void TThread_X::requestStop()
@@ -71,7 +104,6 @@ void TThread_X::requestStop()
         handOff_->stop.store(true);
     }
     handOff_->cv.notify_all();
-    requestInterruption();
 }
 
 void TThread_X::run()
@@ -82,6 +114,7 @@ void TThread_X::run()
     } catch (const std::exception& e) {
         qCWarning(lcLink) << "polling thread ended:" << e.what();
     }
+    PostToMainThread(mainContext_, [onEnded = onEnded_, self = this] { onEnded(self); });
 }
 
 void TThread_X::cycle()
@@ -103,9 +136,8 @@ void TThread_X::cycle()
                     const std::lock_guard lock(h.m);
                     h.delivered = false;
                 }
-                QMetaObject::invokeMethod(
-                    mainContext_, [handOff = handOff_, sender = this, n] { handOff->deliver(sender, n); },
-                    Qt::QueuedConnection);
+                PostToMainThread(mainContext_,
+                                 [handOff = handOff_, sender = this, n] { handOff->deliver(sender, n); });
                 handedOver = true;
             }
         }

@@ -1,4 +1,5 @@
 // Port names, the line-speed table and the port scan.
+#include "ChildProcess.h"
 #include "PtyPair.h"
 #include "WaitUntil.h"
 #include "app/Unit_Utils.h"
@@ -7,7 +8,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -173,16 +173,14 @@ TEST_F(PortScanTest, PortsWithoutPermissionAreReportedApart)
     QStringList denied;
     if (::geteuid() == 0) {
         // Root opens everything: scan as an unprivileged user in a process of its own.
-        QProcess scan;
-        scan.start(QStringLiteral(SERIAL_PORT_HOLDER), {QStringLiteral("scan"), dev.path()});
-        ASSERT_TRUE(scan.waitForFinished(5000));
-        ASSERT_EQ(scan.exitCode(), 0);
-        for (const QByteArray& line : scan.readAllStandardOutput().split('\n')) {
+        ChildProcess scan({QStringLiteral(SERIAL_PORT_HOLDER), QStringLiteral("scan"), dev.path()});
+        for (QByteArray line = scan.readLine(5000); !line.isEmpty(); line = scan.readLine(5000)) {
             if (line.startsWith("port "))
                 ports.append(QString::fromLocal8Bit(line.mid(5)));
             else if (line.startsWith("denied "))
                 denied.append(QString::fromLocal8Bit(line.mid(7)));
         }
+        ASSERT_EQ(scan.finish(), 0);
     } else {
         ::chmod(QFile::encodeName(closed).constData(), 0);
         const PortScanResult r = ScanSerialPorts(dev.path(), QString());
