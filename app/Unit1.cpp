@@ -111,12 +111,13 @@ void TForm1::CreateSplash()
 void TForm1::CreateTopRow()
 {
     Label24 = MakeLabel(QStringLiteral("Label24"), QStringLiteral("Порт"), this);
-    Label24->setGeometry(8, 6, 77, 16);
+    Label24->setGeometry(8, 6, 116, 16);
     ComboBox2 = new QComboBox(this);
     ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
     ComboBox2->setEditable(true);
     ComboBox2->setInsertPolicy(QComboBox::NoInsert);
-    ComboBox2->setGeometry(8, 24, 77, 23);
+    // Wider than a "COMn" box needs: it shows device paths such as /dev/ttyUSB0.
+    ComboBox2->setGeometry(8, 24, 116, 23);
     Label24->setBuddy(ComboBox2);
     ComboBox2->setAccessibleName(Label24->text());
     // The user's pick or typing is a change; filling the list at start is not.
@@ -124,10 +125,10 @@ void TForm1::CreateTopRow()
     connect(ComboBox2->lineEdit(), &QLineEdit::textEdited, this, &TForm1::ComboBox2Change);
 
     Label3 = MakeLabel(QStringLiteral("Label3"), QStringLiteral("Адрес активного датчика"), this);
-    Label3->setGeometry(100, 6, 200, 16);
+    Label3->setGeometry(136, 6, 200, 16);
     ComboBox1 = new QComboBox(this);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    ComboBox1->setGeometry(100, 24, 44, 23);
+    ComboBox1->setGeometry(136, 24, 44, 23);
     Label3->setBuddy(ComboBox1);
     ComboBox1->setAccessibleName(Label3->text());
     connect(ComboBox1, &QComboBox::activated, this, &TForm1::ComboBox1Change);
@@ -161,6 +162,9 @@ void TForm1::FormCreate()
     TabSheet5->setEnabled(false);
 
     Chart1->setBackground(QBrush(Qt::transparent));
+    // The chart claims to paint every pixel itself; with a see-through surface the page must
+    // be painted beneath it first.
+    Chart1->setAttribute(Qt::WA_OpaquePaintEvent, false);
     FillParamCaptions();
 
     IniFile ini(paths_.WorkingFile());

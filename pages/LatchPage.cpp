@@ -41,6 +41,9 @@ void TForm1::CreateLatchPage()
                           {4, 72, 168, 25}, TabSheet3);
     Button_LatchAll = MakeButton(QStringLiteral("Button_LatchAll"), QStringLiteral("Защёлкнуть все"),
                                  {4, 120, 168, 25}, TabSheet3);
+    // The narrow button column cuts long captions at the smallest window; the hint keeps them whole.
+    for (QPushButton* button : {Button9, Button10, Button11, Button_LatchAll})
+        button->setToolTip(button->text());
     Button_ReadAllLanch = MakeButton(QStringLiteral("Button_ReadAllLanch"), QStringLiteral("Считать все"),
                                      {4, 152, 168, 25}, TabSheet3);
 

@@ -57,32 +57,34 @@ void TForm1::CreateParamsPage()
     TabSheet5 = MakePage(QStringLiteral("TabSheet5"));
     PageControl1->addTab(TabSheet5, QStringLiteral("Параметры датчика"));
 
+    // Left of the grid, in the width the grid leaves at the smallest window: the buttons with
+    // the result computation beside them, then the outputs, then the object type.
     Button1 =
-        MakeButton(QStringLiteral("Button1"), QStringLiteral("Читать параметры"), {4, 4, 200, 25}, TabSheet5);
-    Button4 = MakeButton(QStringLiteral("Button4"), QStringLiteral("Записать параметры"), {208, 4, 200, 25},
+        MakeButton(QStringLiteral("Button1"), QStringLiteral("Читать параметры"), {4, 4, 196, 25}, TabSheet5);
+    Button4 = MakeButton(QStringLiteral("Button4"), QStringLiteral("Записать параметры"), {4, 31, 196, 25},
                          TabSheet5);
     Button8 = MakeButton(QStringLiteral("Button8"), QStringLiteral("Параметры по умолчанию"),
-                         {4, 33, 200, 25}, TabSheet5);
-    Button15 = MakeButton(QStringLiteral("Button15"), QStringLiteral("Записать во FLASH"), {208, 33, 200, 25},
+                         {4, 58, 196, 25}, TabSheet5);
+    Button15 = MakeButton(QStringLiteral("Button15"), QStringLiteral("Записать во FLASH"), {4, 85, 196, 25},
                           TabSheet5);
+    RadioGroup6 =
+        new TRadioGroup(QStringLiteral("RadioGroup6"), QStringLiteral("Способ вычисления результата:"),
+                        {QStringLiteral("R = (A+B)/2"), QStringLiteral("R = |A-B|")}, 1, TabSheet5);
+    RadioGroup6->setGeometry(206, 4, 202, 60);
 
     GroupBox2 = new QGroupBox(QStringLiteral("Настройка дискретных выходов"), TabSheet5);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
-    GroupBox2->setGeometry(4, 62, 404, 104);
+    GroupBox2->setGeometry(4, 114, 404, 152);
     RadioGroup1 = new TRadioGroup(QStringLiteral("RadioGroup1"), QStringLiteral("Первый дискретный выход"),
                                   DiscreteOutputItems, 1, GroupBox2);
-    RadioGroup1->setGeometry(4, 18, 196, 82);
+    RadioGroup1->setGeometry(4, 16, 396, 66);
     RadioGroup2 = new TRadioGroup(QStringLiteral("RadioGroup2"), QStringLiteral("Второй дискретный выход"),
                                   DiscreteOutputItems, 1, GroupBox2);
-    RadioGroup2->setGeometry(204, 18, 196, 82);
+    RadioGroup2->setGeometry(4, 82, 396, 66);
 
-    RadioGroup6 =
-        new TRadioGroup(QStringLiteral("RadioGroup6"), QStringLiteral("Способ вычисления результата:"),
-                        {QStringLiteral("R = (A+B)/2"), QStringLiteral("R = |A-B|")}, 2, TabSheet5);
-    RadioGroup6->setGeometry(4, 168, 404, 42);
     RadioGroup5 = new TRadioGroup(QStringLiteral("RadioGroup5"), QStringLiteral("Тип объекта:"),
                                   ObjectTypeItems, 1, TabSheet5);
-    RadioGroup5->setGeometry(4, 212, 404, 190);
+    RadioGroup5->setGeometry(4, 268, 404, 162);
 
     KGrid1 = new QTableWidget(21, 2, TabSheet5);
     KGrid1->setObjectName(QStringLiteral("KGrid1"));
@@ -118,6 +120,7 @@ void TForm1::FillParamCaptions()
         auto* item = new QTableWidgetItem(ParamCaptions[row]);
         // The caption column is fixed: shown, never selected or edited.
         item->setFlags(Qt::ItemIsEnabled);
+        item->setToolTip(ParamCaptions[row]);
         item->setBackground(KGrid1->palette().button());
         KGrid1->setItem(row, 0, item);
     }

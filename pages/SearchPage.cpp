@@ -26,16 +26,16 @@ void TForm1::CreateSearchPage()
     GroupBox1 = new QGroupBox(QStringLiteral("Параметры поиска"), TabSheet1);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setGeometry(2, 281, 197, 96);
-    Label12 = MakeLabel(QStringLiteral("Label12"), QStringLiteral("Задержка при поиске:"), {8, 22, 130, 18},
+    Label12 = MakeLabel(QStringLiteral("Label12"), QStringLiteral("Задержка при поиске:"), {6, 18, 185, 16},
                         GroupBox1);
-    Edit1 = MakeEdit(QStringLiteral("Edit1"), {136, 20, 41, 21}, Label12, GroupBox1);
+    Edit1 = MakeEdit(QStringLiteral("Edit1"), {6, 35, 41, 21}, Label12, GroupBox1);
     Edit1->setMaxLength(9);
     Edit1->setText(QStringLiteral("20"));
-    Label26 = MakeLabel(QStringLiteral("Label26"), QStringLiteral("мс"), {180, 22, 16, 18}, GroupBox1);
+    Label26 = MakeLabel(QStringLiteral("Label26"), QStringLiteral("мс"), {51, 37, 20, 18}, GroupBox1);
     Label14 = MakeLabel(QStringLiteral("Label14"), QStringLiteral("Верхняя граница поиска (2-255):"),
-                        {8, 48, 126, 40}, GroupBox1);
+                        {6, 59, 128, 34}, GroupBox1);
     Label14->setWordWrap(true);
-    Edit2 = MakeEdit(QStringLiteral("Edit2"), {136, 56, 41, 21}, Label14, GroupBox1);
+    Edit2 = MakeEdit(QStringLiteral("Edit2"), {140, 65, 41, 21}, Label14, GroupBox1);
     Edit2->setMaxLength(3);
     Edit2->setText(QStringLiteral("3"));
     connect(Edit1, &QLineEdit::textChanged, this, &TForm1::Edit1Change);

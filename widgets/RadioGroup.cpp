@@ -11,12 +11,15 @@ TRadioGroup::TRadioGroup(const QString& name, const QString& caption, const QStr
     setObjectName(name);
     setAccessibleName(caption.trimmed());
     auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(6, 2, 6, 2);
+    grid->setContentsMargins(2, 0, 0, 0);
     grid->setVerticalSpacing(0);
+    grid->setHorizontalSpacing(2);
     const int rows = (static_cast<int>(items.size()) + columns - 1) / std::max(columns, 1);
     for (int i = 0; i < items.size(); ++i) {
         auto* button = new QRadioButton(items[i], this);
         button->setObjectName(name + QStringLiteral("_Item") + QString::number(i));
+        // The whole text stays at hand where a narrow group cuts it off.
+        button->setToolTip(items[i]);
         group_->addButton(button, i);
         // Filled column by column, as the items are read top to bottom.
         grid->addWidget(button, i % rows, i / rows);

@@ -34,7 +34,7 @@ TEST_F(FormTest, ShellHasItsControlsInPlace)
 
     EXPECT_EQ(form->Label24->text(), "Порт");
     EXPECT_TRUE(form->ComboBox2->isEditable());
-    EXPECT_EQ(form->ComboBox2->width(), 77);
+    EXPECT_EQ(form->ComboBox2->width(), 116);
     EXPECT_EQ(form->Label3->text(), "Адрес активного датчика");
     EXPECT_FALSE(form->ComboBox1->isEditable());
     EXPECT_EQ(form->ComboBox1->width(), 44);
