@@ -24,7 +24,6 @@ class SimLine {
     // The bytes complete by `nowUs`, in order, one chunk per run of equal speed.
     std::vector<Chunk> takeDue(std::int64_t nowUs);
     void clear();
-    bool idle() const { return queue_.empty(); }
 
   private:
     struct Byte {

@@ -77,8 +77,6 @@ class SimRegisters {
     static std::optional<int> checkBlockValue(int index, std::uint16_t value);
     void setBlockRegister(int index, std::uint16_t value); // value already checked
 
-    bool operator==(const SimRegisters&) const = default;
-
   private:
     std::array<std::uint8_t, SimReg::Count> bytes_{};
 };
