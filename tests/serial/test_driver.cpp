@@ -61,7 +61,7 @@ double CpuSeconds()
            static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-class DriverTest : public ::testing::Test {
+class SerialDriver : public ::testing::Test {
   protected:
     void SetUp() override
     {
@@ -92,7 +92,7 @@ class DriverTest : public ::testing::Test {
     std::unique_ptr<TCommPortDriver> driver;
 };
 
-TEST_F(DriverTest, ReplyInSeveralChunksReachesTheMainThreadInOrder)
+TEST_F(SerialDriver, ReplyInSeveralChunksReachesTheMainThreadInOrder)
 {
     ASSERT_TRUE(driver->Connect());
     ASSERT_TRUE(receive("!1A"));
@@ -105,7 +105,7 @@ TEST_F(DriverTest, ReplyInSeveralChunksReachesTheMainThreadInOrder)
     EXPECT_EQ(rx.senders.front(), rx.senders.back());
 }
 
-TEST_F(DriverTest, BurstLongerThanTheInputBufferIsCutAtItsSize)
+TEST_F(SerialDriver, BurstLongerThanTheInputBufferIsCutAtItsSize)
 {
     driver->setComPortInBufSize(1000);
     ASSERT_TRUE(driver->Connect());
@@ -120,7 +120,7 @@ TEST_F(DriverTest, BurstLongerThanTheInputBufferIsCutAtItsSize)
         EXPECT_LE(size, 1000);
 }
 
-TEST_F(DriverTest, ConnectOnAnOpenDriverChangesNothing)
+TEST_F(SerialDriver, ConnectOnAnOpenDriverChangesNothing)
 {
     driver->setComPortPollingDelay(400);
     ASSERT_TRUE(driver->Connect());
@@ -136,7 +136,7 @@ TEST_F(DriverTest, ConnectOnAnOpenDriverChangesNothing)
 }
 
 // Line settings assigned while open are applied at once; all but the "simply" speed purge.
-TEST_F(DriverTest, SettingsChangedWhileOpenPurgeUnreadBytes)
+TEST_F(SerialDriver, SettingsChangedWhileOpenPurgeUnreadBytes)
 {
     struct Case {
         const char* what;
@@ -171,7 +171,7 @@ TEST_F(DriverTest, SettingsChangedWhileOpenPurgeUnreadBytes)
     EXPECT_EQ(rx.bytes.count("unread"), 2);
 }
 
-TEST_F(DriverTest, OnlyAChangedPollingDelayRestartsThePollingThread)
+TEST_F(SerialDriver, OnlyAChangedPollingDelayRestartsThePollingThread)
 {
     ASSERT_TRUE(driver->Connect());
     ASSERT_TRUE(receive("a"));
@@ -188,7 +188,7 @@ TEST_F(DriverTest, OnlyAChangedPollingDelayRestartsThePollingThread)
     EXPECT_EQ(rx.bytes, QByteArray("abc"));
 }
 
-TEST_F(DriverTest, ReceiveEventThatThrowsEndsPollingUntilTheNextThread)
+TEST_F(SerialDriver, ReceiveEventThatThrowsEndsPollingUntilTheNextThread)
 {
     rx.after = [] { throw std::runtime_error("decoder failed"); };
     ASSERT_TRUE(driver->Connect());
@@ -203,7 +203,7 @@ TEST_F(DriverTest, ReceiveEventThatThrowsEndsPollingUntilTheNextThread)
     ASSERT_TRUE(WaitUntil([&] { return rx.bytes == "xy"; }, 2000));
 }
 
-TEST_F(DriverTest, SecondOpenInTheSameProcessFails)
+TEST_F(SerialDriver, SecondOpenInTheSameProcessFails)
 {
     ASSERT_TRUE(driver->Connect());
     TCommPortDriver second;
@@ -218,7 +218,7 @@ TEST_F(DriverTest, SecondOpenInTheSameProcessFails)
     EXPECT_EQ(second.LastOpenError(), 0);
 }
 
-TEST_F(DriverTest, PortHeldByAnotherProcessCannotBeOpenedEitherWay)
+TEST_F(SerialDriver, PortHeldByAnotherProcessCannotBeOpenedEitherWay)
 {
     const QStringList hold{QStringLiteral(SERIAL_PORT_HOLDER), QStringLiteral("hold"), pty.slavePath()};
     ASSERT_TRUE(driver->Connect());
@@ -236,7 +236,7 @@ TEST_F(DriverTest, PortHeldByAnotherProcessCannotBeOpenedEitherWay)
     EXPECT_TRUE(driver->Connect());
 }
 
-TEST_F(DriverTest, PortChosenWhileOpenIsIgnored)
+TEST_F(SerialDriver, PortChosenWhileOpenIsIgnored)
 {
     PtyPair other;
     ASSERT_TRUE(driver->Connect());
@@ -253,7 +253,7 @@ TEST_F(DriverTest, PortChosenWhileOpenIsIgnored)
     EXPECT_TRUE(WaitUntil([&] { return rx.bytes.endsWith("second"); }, 2000));
 }
 
-TEST_F(DriverTest, OutFreeSpaceAndClosedDriver)
+TEST_F(SerialDriver, OutFreeSpaceAndClosedDriver)
 {
     EXPECT_EQ(driver->OutFreeSpace(), 65535);
     EXPECT_FALSE(driver->SendString("x"));
@@ -267,7 +267,7 @@ TEST_F(DriverTest, OutFreeSpaceAndClosedDriver)
     EXPECT_EQ(driver->OutFreeSpace(), 65535);
 }
 
-TEST_F(DriverTest, WritesReachTheFarEndWhole)
+TEST_F(SerialDriver, WritesReachTheFarEndWhole)
 {
     ASSERT_TRUE(driver->Connect());
     EXPECT_TRUE(driver->SendString(QByteArray("#1AON\r")));
@@ -277,7 +277,7 @@ TEST_F(DriverTest, WritesReachTheFarEndWhole)
     EXPECT_EQ(pty.read(18), QByteArray("#1AON\r#1AOFF\r") + QByteArray(frame, sizeof frame));
 }
 
-TEST_F(DriverTest, FramesFromSeveralThreadsNeverInterleave)
+TEST_F(SerialDriver, FramesFromSeveralThreadsNeverInterleave)
 {
     ASSERT_TRUE(driver->Connect());
     constexpr int kThreads = 4;
@@ -310,7 +310,7 @@ TEST_F(DriverTest, FramesFromSeveralThreadsNeverInterleave)
 }
 
 // Writers racing a close must never write into whatever descriptor takes the closed number.
-TEST_F(DriverTest, WritesRacingDisconnectNeverHitAReusedDescriptor)
+TEST_F(SerialDriver, WritesRacingDisconnectNeverHitAReusedDescriptor)
 {
     std::atomic<bool> stop{false};
     std::atomic<int> delivered{0};
@@ -352,7 +352,7 @@ TEST_F(DriverTest, WritesRacingDisconnectNeverHitAReusedDescriptor)
     EXPECT_TRUE(receive("alive"));
 }
 
-TEST_F(DriverTest, VanishedDeviceNeitherSpinsNorBlocksAndReconnectWorks)
+TEST_F(SerialDriver, VanishedDeviceNeitherSpinsNorBlocksAndReconnectWorks)
 {
     driver->setComPortPollingDelay(1);
     ASSERT_TRUE(driver->Connect());
@@ -379,7 +379,7 @@ TEST_F(DriverTest, VanishedDeviceNeitherSpinsNorBlocksAndReconnectWorks)
 
 // The polling thread waits for the main thread while the main thread tears the driver down:
 // every way of ending must return promptly and leave no hand-off behind.
-TEST_F(DriverTest, EndingWhileBytesPourInAndTheMainThreadIsBusy)
+TEST_F(SerialDriver, EndingWhileBytesPourInAndTheMainThreadIsBusy)
 {
     enum class End {
         Destroy,
@@ -444,7 +444,7 @@ TEST_F(DriverTest, EndingWhileBytesPourInAndTheMainThreadIsBusy)
     }
 }
 
-TEST_F(DriverTest, AdoptedHandleIsPolledAndDetachingLeavesItOpen)
+TEST_F(SerialDriver, AdoptedHandleIsPolledAndDetachingLeavesItOpen)
 {
     const int fd = ::open(qPrintable(pty.slavePath()), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     ASSERT_GE(fd, 0);

@@ -10,7 +10,7 @@
 
 namespace {
 
-TEST(LineTermios, FramingFlags)
+TEST(SerialLineTermios, FramingFlags)
 {
     struct Case {
         TComPortDataBits dataBits;
@@ -48,7 +48,7 @@ TEST(LineTermios, FramingFlags)
 
 // A pseudo-terminal keeps everything but the character size and the parity enable bit
 // (it forces CS8 and no parity), which the table above covers.
-TEST(LineTermios, AppliedToAnOpenPort)
+TEST(SerialLineTermios, AppliedToAnOpenPort)
 {
     struct Case {
         TComPortBaudRate rate;

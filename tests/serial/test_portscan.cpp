@@ -19,7 +19,7 @@
 
 namespace {
 
-TEST(ChoiceCOM, PortNamesToDevicePaths)
+TEST(SerialChoiceCOM, PortNamesToDevicePaths)
 {
     const std::vector<std::pair<QString, QString>> cases{
         {"COM1", "/dev/ttyS0"},           {"COM12", "/dev/ttyS11"}, {"COM32", "/dev/ttyS31"},
@@ -32,7 +32,7 @@ TEST(ChoiceCOM, PortNamesToDevicePaths)
         EXPECT_THROW(ChoiceCOM(bad), EConvertError) << qPrintable(bad);
 }
 
-TEST(SetComPortSpeed, LineSpeedTable)
+TEST(SerialSetComPortSpeed, LineSpeedTable)
 {
     struct Case {
         int speed;
@@ -58,7 +58,7 @@ TEST(SetComPortSpeed, LineSpeedTable)
 
 // Choosing another sensor at the same speed re-applies the line (purging it) but keeps the thread;
 // a speed with another polling delay restarts it.
-TEST(SetComPortSpeed, OnAnOpenPort)
+TEST(SerialSetComPortSpeed, OnAnOpenPort)
 {
     PtyPair pty;
     TCommPortDriver driver;
@@ -104,7 +104,7 @@ QStringList Names(const QStringList& paths)
     return names;
 }
 
-class PortScanTest : public ::testing::Test {
+class SerialPortScan : public ::testing::Test {
   protected:
     void SetUp() override
     {
@@ -125,7 +125,7 @@ class PortScanTest : public ::testing::Test {
     std::vector<std::unique_ptr<PtyPair>> ptys;
 };
 
-TEST_F(PortScanTest, ListsWhatOpensInFamilyAndNumberOrder)
+TEST_F(SerialPortScan, ListsWhatOpensInFamilyAndNumberOrder)
 {
     for (const char* name :
          {"ttyUSB10", "ttyACM0", "ttyUSB2", "ttyS3", "ttyS7", "ttySfoo", "rfcomm1", "ttyAMA0"})
@@ -162,7 +162,7 @@ TEST_F(PortScanTest, ListsWhatOpensInFamilyAndNumberOrder)
     EXPECT_TRUE(after.Connect());
 }
 
-TEST_F(PortScanTest, PortsWithoutPermissionAreReportedApart)
+TEST_F(SerialPortScan, PortsWithoutPermissionAreReportedApart)
 {
     const QString open = addPort(QStringLiteral("ttyUSB1"));
     const QString closed = addPort(QStringLiteral("ttyUSB0"));
@@ -191,7 +191,7 @@ TEST_F(PortScanTest, PortsWithoutPermissionAreReportedApart)
     EXPECT_EQ(Names(denied), QStringList({"ttyUSB0"}));
 }
 
-TEST(DeniedPortHint, NamesTheDeviceAndItsGroup)
+TEST(SerialDeniedPortHint, NamesTheDeviceAndItsGroup)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("ttyUSB0"));
