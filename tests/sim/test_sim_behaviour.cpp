@@ -155,10 +155,10 @@ TEST_F(SimBusTest, DelayedAndSplitRepliesKeepTheirBytes)
         QByteArray first;  // ... is this
     };
     const Case cases[] = {
-        {"delay", 80, 0, 0, 40, ""},
-        {"split", 0, 3, 80, 40, "!1A"},
-        {"both", 40, 2, 60, 70, "!1"},
-        {"neither", 0, 0, 0, 40, "!1AON\r"},
+        {"delay", 150, 0, 0, 60, ""},
+        {"split", 0, 3, 150, 60, "!1A"},
+        {"both", 60, 2, 150, 110, "!1"},
+        {"neither", 0, 0, 0, 60, "!1AON\r"},
     };
     for (const Case& c : cases) {
         SimFaults faults;
@@ -169,7 +169,7 @@ TEST_F(SimBusTest, DelayedAndSplitRepliesKeepTheirBytes)
         ASSERT_TRUE(port->write("#1AON\r"));
         const QByteArray first = port->readFor(c.firstWindowMs);
         EXPECT_EQ(first, c.first) << c.name;
-        EXPECT_EQ(first + port->readUntil(6 - first.size(), 300), "!1AON\r") << c.name;
+        EXPECT_EQ(first + port->readUntil(6 - first.size(), 500), "!1AON\r") << c.name;
     }
 }
 
