@@ -54,15 +54,38 @@ class SimBusTest : public ::testing::Test {
 
     // Sends `request` and returns what came back: `expected.size()` bytes if they come within
     // `timeoutMs`, plus anything that follows right after; with nothing expected, all that comes
-    // within `quietMs`.
+    // within `quietMs` after the bus has taken the request in, so that a busy machine cannot make
+    // silence look like an answer not given.
     QByteArray exchange(const QByteArray& request, const QByteArray& expected, int timeoutMs = 300,
                         int quietMs = 40)
     {
+        const qsizetype before = timesHeard(request);
         EXPECT_TRUE(port->write(request));
-        if (expected.isEmpty())
+        if (expected.isEmpty()) {
+            waitHeard(request, before);
             return port->readFor(quietMs);
+        }
         QByteArray got = port->readUntil(expected.size(), timeoutMs);
         return got + port->readFor(3);
+    }
+
+    // How often the bus has logged a frame (or noise) ending in `bytes`.
+    qsizetype timesHeard(const QByteArray& bytes) const
+    {
+        qsizetype count = 0;
+        for (const SimFrameRecord& r : bus.frames()) {
+            if (r.direction != SimFrameRecord::Direction::Sent && r.bytes.endsWith(bytes))
+                ++count;
+        }
+        return count;
+    }
+
+    // The bus acts on a frame as it logs it; an unfinished frame is never logged, so the wait is
+    // bounded.
+    void waitHeard(const QByteArray& bytes, qsizetype before, int timeoutMs = 500) const
+    {
+        for (int waited = 0; waited < timeoutMs && timesHeard(bytes) <= before; waited += 2)
+            usleep(2000);
     }
 
     SimBus bus;

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include <cerrno>
+#include <chrono>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -30,6 +31,11 @@ std::pair<QList<QByteArray>, bool> groups(const QByteArray& bytes, const char* p
     return {values, wellFormed};
 }
 
+double msSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
 void setStreamPeriod(SimBus& bus, int sensor, int period, int n)
 {
     bus.setRegister(sensor, SimReg::PeriodLo, static_cast<std::uint8_t>(period & 0xFF));
@@ -43,11 +49,13 @@ TEST_F(SimBusTest, StreamSendsEveryResultUntilStopped)
     bus.setMeasurement(sensorA, SimMeasureMode::Counter, 0);
     setStreamPeriod(bus, sensorA, 1, 10); // T = 10 x 0.1 ms = 1 ms
     ASSERT_TRUE(port->write("#1AST\r"));
+    const auto start = std::chrono::steady_clock::now();
     const QByteArray streamed = port->readFor(300);
+    const double elapsedMs = msSince(start);
     const auto [values, wellFormed] = groups(streamed, "^\\d{5}$");
     EXPECT_TRUE(wellFormed);
-    EXPECT_GT(values.size(), 200);
-    EXPECT_LT(values.size(), 320);
+    EXPECT_GT(values.size(), elapsedMs * 0.6);
+    EXPECT_LT(values.size(), elapsedMs + 5) << "no more than one result per period";
     for (int i = 0; i < values.size(); ++i)
         ASSERT_EQ(values[i].toInt(), i) << "a sample was lost or doubled";
 
@@ -83,11 +91,13 @@ TEST_F(SimBusTest, StreamPeriodAndGroupFormFollowTheParameters)
         bus.setRegister(sensorB, SimReg::ObjectType, static_cast<std::uint8_t>(c.objectType));
         setStreamPeriod(bus, sensorB, c.period, c.n);
         ASSERT_TRUE(port->write("#05ST\r"));
+        const auto start = std::chrono::steady_clock::now();
         const auto [values, wellFormed] = groups(port->readFor(c.readMs), c.form);
+        const double expected = c.expectedGroups * msSince(start) / c.readMs;
         ASSERT_TRUE(port->write("tkwrnoza#05SB\r"));
         port->readUntilContains("!05SB\r", 300);
         EXPECT_TRUE(wellFormed) << c.period << "/" << c.n;
-        EXPECT_NEAR(values.size(), c.expectedGroups, c.expectedGroups * 0.25) << c.period << "/" << c.n;
+        EXPECT_NEAR(values.size(), expected, expected * 0.3) << c.period << "/" << c.n;
         if (!values.isEmpty()) {
             EXPECT_EQ(values.front(), c.objectType == 8 ? "N0042" : "00042");
         }
@@ -182,9 +192,9 @@ TEST_F(SimBusTest, AStreamThatIgnoresTheStopGoesOn)
     faults.ignoreStop = true;
     bus.setFaults(sensorA, faults);
     ASSERT_TRUE(port->write("tkwrnoza#1ASB\r"));
-    const QByteArray after = port->readFor(100);
+    const QByteArray after = port->readFor(150);
     EXPECT_FALSE(after.contains("SB"));
-    EXPECT_GE(groups(after, "^\\d{5}$").first.size(), 10);
+    EXPECT_GE(groups(after, "^\\d{5}$").first.size(), 5);
     EXPECT_TRUE(bus.status(sensorA).streaming);
 
     bus.setFaults(sensorA, {});
@@ -275,7 +285,9 @@ TEST_F(SimBusTest, BytesForAClosedPortAreLost)
     SimFaults faults;
     faults.replyDelayMs = 60;
     bus.setFaults(sensorA, faults);
+    const qsizetype before = timesHeard("#1AON\r");
     ASSERT_TRUE(port->write("#1AON\r"));
+    waitHeard("#1AON\r", before);
     port.reset();
     usleep(120'000);
     port = std::make_unique<SimTestPort>(bus.slavePath(), 115200);
