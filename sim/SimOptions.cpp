@@ -42,9 +42,9 @@ bool parseMode(const QString& text, SimMeasureMode& mode)
     return true;
 }
 
-bool parseSensor(const QString& spec, SimSensorOption& out, QString* error)
+bool parseSensor(const QString& text, SimSensorOption& out, QString* error)
 {
-    for (const QString& item : spec.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+    for (const QString& item : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const qsizetype eq = item.indexOf(QLatin1Char('='));
         const QString key = item.left(eq).trimmed();
         const QString value = eq < 0 ? QString() : item.mid(eq + 1);
@@ -144,23 +144,23 @@ bool parseFaultKind(const QString& item, SimFaults& faults, QString* error)
     return true;
 }
 
-bool parseFault(const QString& spec, SimFaultOption& out, QString* error)
+bool parseFault(const QString& text, SimFaultOption& out, QString* error)
 {
-    const qsizetype colon = spec.indexOf(QLatin1Char(':'));
+    const qsizetype colon = text.indexOf(QLatin1Char(':'));
     if (colon <= 0)
         return fail(error,
-                    QStringLiteral("--fault: \"%1\" does not start with an address and \":\"").arg(spec));
-    const QStringList target = spec.left(colon).split(QLatin1Char('@'));
+                    QStringLiteral("--fault: \"%1\" does not start with an address and \":\"").arg(text));
+    const QStringList target = text.left(colon).split(QLatin1Char('@'));
     const auto address = parseInteger(target.value(0), 1, 255);
     const auto speed =
         target.size() > 1 ? parseInteger(target.value(1), 1, 4'000'000) : std::optional<long long>(0);
     if (!address || !speed || target.size() > 2)
-        return fail(error, QStringLiteral("--fault: bad sensor \"%1\"").arg(spec.left(colon)));
+        return fail(error, QStringLiteral("--fault: bad sensor \"%1\"").arg(text.left(colon)));
     out.address = static_cast<int>(*address);
     out.speed = static_cast<int>(*speed);
-    const QStringList kinds = spec.mid(colon + 1).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    const QStringList kinds = text.mid(colon + 1).split(QLatin1Char(','), Qt::SkipEmptyParts);
     if (kinds.isEmpty())
-        return fail(error, QStringLiteral("--fault: no fault named in \"%1\"").arg(spec));
+        return fail(error, QStringLiteral("--fault: no fault named in \"%1\"").arg(text));
     for (const QString& kind : kinds) {
         if (!parseFaultKind(kind, out.faults, error))
             return false;
@@ -219,7 +219,7 @@ std::optional<SimOptions> simParseOptions(const QStringList& args, QString* erro
 QString simUsage()
 {
     return QStringLiteral(
-        "Usage: veltrano-sim --link PATH [--sensor SPEC]... [--fault FAULT]... [--log]\n"
+        "Usage: veltrano-sim --link PATH [--sensor KEYS]... [--fault FAULT]... [--log]\n"
         "\n"
         "Simulates a bus of measuring sensors on a pseudo-terminal and makes PATH a symbolic link to\n"
         "its slave side; point the program's port at PATH. Runs until SIGINT or SIGTERM, then\n"
@@ -227,7 +227,7 @@ QString simUsage()
         "\n"
         "  --link PATH      where to put the link (required); an older link there is replaced,\n"
         "                   any other kind of file is left alone and the tool refuses to start\n"
-        "  --sensor SPEC    adds a sensor; without any, four demonstration sensors are used\n"
+        "  --sensor KEYS    adds a sensor; without any, four demonstration sensors are used\n"
         "                   (addresses 1, 2, 3 and 26 at 115200, 9600, 57600 and 921600 baud)\n"
         "  --fault FAULT    makes a sensor misbehave (may be repeated)\n"
         "  --log            prints every frame received (<-), sent (->) or discarded as noise (?"
@@ -235,7 +235,7 @@ QString simUsage()
         "                   with its time, line speed, bytes in hex and as text\n"
         "  --help           prints this text\n"
         "\n"
-        "SPEC is a comma-separated list of key=value:\n"
+        "KEYS is a comma-separated list of key=value:\n"
         "  addr=N           network address 1..255 (decimal, or hex as 0x1A); default 1\n"
         "  speed=BAUD       9600, 19200, 38400, 57600, 115200, 230400, 460800 or 921600; default 9600\n"
         "  model=TEXT       model name, up to 20 characters, no commas; default VLT\n"
