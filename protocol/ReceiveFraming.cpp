@@ -1,5 +1,6 @@
 #include "protocol/ReceiveFraming.h"
 #include "protocol/Crc16.h"
+#include <algorithm>
 
 namespace {
 int HexDigit(char c)
@@ -36,14 +37,15 @@ QByteArray TakeStandardLine(QByteArray& buffer)
 
 bool DropToReplyStart(QByteArray& line)
 {
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        if (line[i] == '!' || line[i] == '%') {
-            line.remove(0, i);
-            return true;
-        }
+    const char* const begin = line.constData();
+    const char* const end = begin + line.size();
+    const char* const start = std::find_if(begin, end, [](char c) { return c == '!' || c == '%'; });
+    if (start == end) {
+        line.clear();
+        return false;
     }
-    line.clear();
-    return false;
+    line.remove(0, start - begin);
+    return true;
 }
 
 std::optional<QByteArray> SearchReplyAddress(QByteArray line)

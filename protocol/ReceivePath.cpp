@@ -53,7 +53,7 @@ TDevice* SelectedRecord()
 
 void DispatchStandard(TLinkView& view, const QByteArray& line)
 {
-    // While the selected sensor streams, every line is its, whatever address it carries.
+    // While the selected sensor streams, every line belongs to it, whatever address it carries.
     TDevice* const selected = SelectedRecord();
     if (!selected) {
         ReportDecodingError(view);
