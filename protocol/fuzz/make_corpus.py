@@ -1,0 +1,58 @@
+#!/usr/bin/env python3
+"""Writes the seed inputs of fuzz_receive into corpus/: real replies of both protocols.
+
+Input layout (see fuzz_receive.cpp): one settings byte, then chunks as a length byte and bytes.
+"""
+import pathlib
+
+MODBUS, SEARCH, STREAMING = 1, 2, 4
+BOX_26, BOX_5, BOX_EMPTY, BOX_ABC = 0 << 3, 1 << 3, 2 << 3, 3 << 3
+
+
+def crc16(body: bytes) -> bytes:
+    crc = 0xFFFF
+    for byte in body:
+        crc ^= byte
+        for _ in range(8):
+            crc = (crc >> 1) ^ 0xA001 if crc & 1 else crc >> 1
+    return bytes([crc & 0xFF, crc >> 8])
+
+
+def frame(hex_body: str) -> bytes:
+    body = bytes.fromhex(hex_body)
+    return body + crc16(body)
+
+
+def seed(settings: int, *chunks: bytes) -> bytes:
+    out = bytes([settings])
+    for chunk in chunks:
+        out += bytes([len(chunk)]) + chunk
+    return out
+
+
+IDENT = b"%1AVLT-250 M12         ,SN0000123456,D00250.000,M01200.000\r"
+SEEDS = {
+    "echo": seed(BOX_26, b"!1AON\r"),
+    "echo_split": seed(BOX_26, b"!1A", b"ON\r"),
+    "garbage_then_echo": seed(BOX_5, b"\x00\xffzz", b"!05OF\r"),
+    "latched": seed(BOX_26, b"!1AFR25000\r", b"!1AFRN0042\r", b"!1AFR65535\r"),
+    "last": seed(BOX_26, b"!1ALR65534\r!7FLR00001\r", b"\r"),
+    "ident": seed(BOX_26, IDENT[:30], IDENT[30:]),
+    "registers": seed(BOX_26, b"!1AR0A1F\r", b"!1AR22FF\r", b"!1AW0105\r", b"!1ADF\r", b"!1AFX\r"),
+    "stream": seed(BOX_26 | STREAMING, b"!12345\r!N0042\r!12", b"345\r!65534\r", b"!1ASB\r"),
+    "box_without_record": seed(BOX_ABC, b"!1ASU\r"),
+    "search_standard": seed(SEARCH | BOX_EMPTY, b"!1BR0107\r", b"!00R0100\r", b"!1AON\r!2CR0101\r"),
+    "long_line": seed(BOX_26, b"x" * 255, b"", b"!1AON\r"),
+    "modbus_split": seed(MODBUS | BOX_26, frame("1A 03 02 61 A8")[:3], frame("1A 03 02 61 A8")[3:]),
+    "modbus_echo": seed(MODBUS | BOX_26, frame("1A 06 00 BC 4F 4E")),
+    "modbus_exception": seed(MODBUS | BOX_26, frame("1A 83 02")),
+    "modbus_ident": seed(MODBUS | BOX_26, frame("1A 03 20" + b"VLT-250 M12         ".hex() + "0003D090000493E00001E240")),
+    "modbus_bad_crc": seed(MODBUS | BOX_26, bytes.fromhex("1A 03 02 61 A8 68 F4")),
+    "modbus_overflow": seed(MODBUS | BOX_26, b"\x11" * 200, b"", frame("05 03 02 00 01")),
+    "modbus_search": seed(MODBUS | SEARCH, frame("1A 03 02 00 05"), frame("00 03 02 00 05")),
+}
+
+corpus = pathlib.Path(__file__).resolve().parent / "corpus"
+corpus.mkdir(exist_ok=True)
+for name, data in SEEDS.items():
+    (corpus / name).write_bytes(data)
