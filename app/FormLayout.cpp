@@ -13,6 +13,14 @@ void TForm1::resizeEvent(QResizeEvent* event)
     FormResize();
 }
 
+// The cover is a child of the window and moves with it; placing it again keeps it exact should
+// the window's own layout shift on a move (a screen with another scale).
+void TForm1::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    TabSheet2Resize();
+}
+
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == TabSheet2 && event->type() == QEvent::Resize)
