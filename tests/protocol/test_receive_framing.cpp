@@ -13,58 +13,6 @@ bool Complete(const QByteArray& frame)
 }
 } // namespace
 
-TEST(ReceiveFraming, HexAddressNumber)
-{
-    const struct {
-        QByteArray text;
-        int number;
-    } cases[] = {{"1A", 26}, {"1a", 26}, {"00", 0},   {"FF", 255}, {"0g", -1},
-                 {"1", -1},  {"", -1},   {"1A0", -1}, {" 1", -1}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text.toStdString());
-        EXPECT_EQ(HexAddressNumber(c.text), c.number);
-    }
-}
-
-TEST(ReceiveFraming, TheLineIsTheBufferAndTheBufferKeepsWhatFollowsTheFirstCr)
-{
-    const struct {
-        QByteArray buffer, line, rest;
-    } cases[] = {
-        {"!1AON\r", "!1AON\r", ""},
-        {"!1AON\r!1AOF\r", "!1AON\r!1AOF\r", "!1AOF\r"},
-        {"\r!1A", "\r!1A", "!1A"},
-        {"no end", "no end", ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.buffer.toStdString());
-        QByteArray buffer = c.buffer;
-        EXPECT_EQ(TakeStandardLine(buffer), c.line);
-        EXPECT_EQ(buffer, c.rest);
-    }
-}
-
-TEST(ReceiveFraming, DropToReplyStart)
-{
-    const struct {
-        QByteArray line;
-        bool found;
-        QByteArray after;
-    } cases[] = {
-        {"!1AON\r", true, "!1AON\r"},
-        {QByteArray("\x00\xFFzz!1AON\r", 10), true, "!1AON\r"},
-        {"ab%1A\r!", true, "%1A\r!"},
-        {"abc\r", false, ""},
-        {"", false, ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.line.toHex().toStdString());
-        QByteArray line = c.line;
-        EXPECT_EQ(DropToReplyStart(line), c.found);
-        EXPECT_EQ(line, c.after);
-    }
-}
-
 TEST(ReceiveFraming, SearchReplyAddress)
 {
     const struct {
@@ -134,13 +82,6 @@ TEST(ReplyFields, ResultField)
         SCOPED_TRACE(reply.toStdString());
         EXPECT_THROW(ParseResultField(reply), EConvertError);
     }
-}
-
-TEST(ReplyFields, ResultValueScalesByTheRangeExceptCounts)
-{
-    EXPECT_DOUBLE_EQ(ResultValue({25000, false}, 250), 125.0);
-    EXPECT_DOUBLE_EQ(ResultValue({50000, false}, 40), 40.0);
-    EXPECT_DOUBLE_EQ(ResultValue({42, true}, 250), 42.0);
 }
 
 TEST(ReplyFields, DecimalNumber)

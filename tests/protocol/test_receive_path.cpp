@@ -92,21 +92,6 @@ TEST_F(ReceivePath, StandardLines)
     }
 }
 
-TEST_F(ReceivePath, WhatFollowsTheFirstCrWaitsForTheNextChunkWithACr)
-{
-    Receive("!1AON\r!05OF\r");
-    EXPECT_EQ(ReceiveBuffer, QByteArray("!05OF\r"));
-    view_.calls.clear();
-    Receive("!1A");
-    EXPECT_TRUE(view_.calls.empty());
-    Receive("SU\r");
-    // The line is the whole buffer again: it begins with the older reply, matches no echo of
-    // sensor 05, and the setup echo stays behind for the next line.
-    EXPECT_TRUE(view_.calls.empty());
-    EXPECT_TRUE(ReplyReceived);
-    EXPECT_EQ(ReceiveBuffer, QByteArray("!1ASU\r"));
-}
-
 TEST_F(ReceivePath, AddressBoxWithoutRecordIsReportedAndDispatchGoesOn)
 {
     for (const QString box : {"", "abc", "99", " 26 x"}) {

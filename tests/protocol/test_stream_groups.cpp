@@ -20,28 +20,6 @@ int NaiveValueCount(QByteArray copy)
 }
 } // namespace
 
-TEST_F(StreamGroups, ValueCount)
-{
-    const struct {
-        QByteArray line;
-        int count;
-    } cases[] = {
-        {"!12345\r", 1},
-        {"!12345\r!N0042\r!12", 2},
-        {"!1234", 0},
-        {"xx!12345\r", 1},
-        {"1234567890", 0},
-        {"!!!!!!!", 1},
-        {"", 0},
-        {"!12345\r!12345\r!12345\r", 3},
-        {"ab!12\rcd!34567\r", 1},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.line.toStdString());
-        EXPECT_EQ(device_.ValueCount(c.line), c.count);
-    }
-}
-
 TEST_F(StreamGroups, ValueCountAgreesWithCuttingGroupByGroup)
 {
     std::mt19937 random(12345);
