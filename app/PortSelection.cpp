@@ -1,4 +1,6 @@
 #include "app/Unit1.h"
+#include "app/Unit_Utils.h"
+#include "sim/DemoBus.h"
 #include "serial/PortScan.h"
 #include "serial/TCommPortDriver.h"
 #include <QAbstractItemView>
@@ -9,6 +11,8 @@ void TForm1::FindCom()
     const PortScanResult scan = ScanSerialPorts();
     ComboBox2->clear();
     ComboBox2->addItems(scan.ports);
+    // Always offered, after the real ports, so the program can be tried without hardware.
+    ComboBox2->addItem(DemoPortName);
     if (ComboBox2->count() > 0)
         ComboBox2->setCurrentIndex(0);
     // A list view that keeps the longest path readable although the box itself is narrow.
@@ -39,7 +43,16 @@ bool TForm1::SetComPortSpeed(int Speed)
     return ::SetComPortSpeed(*CommPortDriver1, Speed);
 }
 
-QString TForm1::ChoiceCOM(const QString& ComName) const
+QString TForm1::ChoiceCOM(const QString& ComName)
 {
-    return ::ChoiceCOM(ComName);
+    if (ComName.trimmed() != DemoPortName)
+        return ::ChoiceCOM(ComName);
+    if (!demoBus_)
+        demoBus_ = std::make_unique<SimDemoBus>();
+    if (!demoBus_->isRunning()) {
+        QString error;
+        if (!demoBus_->start(&error))
+            throw EConvertError(error.toStdString());
+    }
+    return demoBus_->slavePath();
 }

@@ -7,6 +7,7 @@
 #include "protocol/LinkState.h"
 #include "serial/PortScan.h"
 #include "serial/TCommPortDriver.h"
+#include "sim/DemoBus.h"
 #include "widgets/ProgressBar.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/StatusPanels.h"
@@ -100,6 +101,8 @@ TForm1::TForm1(QWidget* parent, SettingsPaths paths) : QMainWindow(parent), path
 TForm1::~TForm1()
 {
     SetLinkSender({});
+    // The driver lets go of the demo bus's port before the bus goes away.
+    CommPortDriver1->Disconnect();
 }
 
 void TForm1::CreateSplash()

@@ -5,9 +5,11 @@
 #include <QCursor>
 #include <QMainWindow>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class QCheckBox;
+class SimDemoBus;
 class QComboBox;
 class QCPGraph;
 class QCustomPlot;
@@ -26,6 +28,9 @@ class TDevice;
 class TRadioGroup;
 class TStatusPanels;
 class Tsplash;
+
+// The port box entry behind which the built-in simulated bus runs.
+inline const QString DemoPortName = QStringLiteral("DEMO");
 
 // The main window. It owns every control, the serial port driver and the three timers; its
 // handlers live beside the page they belong to (pages/*.cpp) or in app/ for the shell.
@@ -55,7 +60,8 @@ class TForm1 : public QMainWindow {
     void ComboBox2Change();
     void FindCom();
     bool SetComPortSpeed(int Speed);
-    QString ChoiceCOM(const QString& ComName) const; // throws EConvertError
+    // Port box text to the device path to open; "DEMO" starts the built-in simulated bus.
+    QString ChoiceCOM(const QString& ComName); // throws EConvertError
     TDevice* ChangeDevice(const QString& adr) const; // throws EConvertError
     TDevice* ChangeDeviceInt(int adr) const;
     std::uint8_t MyHex(const QByteArray& s) const;
@@ -193,4 +199,5 @@ class TForm1 : public QMainWindow {
     QCursor cursorPlus_;
     QCursor cursorMinus_;
     bool deniedPortsReported_ = false;
+    std::unique_ptr<SimDemoBus> demoBus_;
 };
