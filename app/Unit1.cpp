@@ -22,6 +22,7 @@
 #include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
+#include <algorithm>
 #include <qcustomplot.h>
 
 namespace {
@@ -141,7 +142,8 @@ void TForm1::CreateTopRow()
     RadioGroup_protocol_obm =
         new TRadioGroup(QStringLiteral("RadioGroup_protocol_obm"), QStringLiteral(" Выбор протокола обмена "),
                         {QStringLiteral("стандартный"), QStringLiteral("Modbus RTU")}, 2, this);
-    RadioGroup_protocol_obm->setGeometry(349, 7, 202, 41);
+    // 202 px holds both items in the classic 9 pt face; wider desktop fonts get the room they need.
+    RadioGroup_protocol_obm->setGeometry(349, 7, std::max(202, RadioGroup_protocol_obm->sizeHint().width()), 41);
     RadioGroup_protocol_obm->SetItemIndex(0);
     connect(RadioGroup_protocol_obm, &TRadioGroup::Click, this, &TForm1::RadioGroup_protocol_obmClick);
 }

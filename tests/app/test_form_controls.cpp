@@ -39,7 +39,11 @@ TEST_F(FormTest, ShellHasItsControlsInPlace)
     EXPECT_FALSE(form->ComboBox1->isEditable());
     EXPECT_EQ(form->ComboBox1->width(), 44);
     const TRadioGroup* protocol = form->RadioGroup_protocol_obm;
-    EXPECT_EQ(protocol->geometry(), QRect(349, 7, 202, 41));
+    EXPECT_EQ(protocol->geometry().topLeft(), QPoint(349, 7));
+    EXPECT_EQ(protocol->height(), 41);
+    EXPECT_GE(protocol->width(), 202);
+    for (QRadioButton* item : protocol->findChildren<QRadioButton*>())
+        EXPECT_GE(item->width(), item->sizeHint().width()) << item->text().toStdString() << " is cut off";
     EXPECT_EQ(protocol->title(), " Выбор протокола обмена ");
     ASSERT_EQ(protocol->Count(), 2);
     EXPECT_EQ(protocol->Button(0)->text(), "стандартный");
