@@ -10,6 +10,7 @@ class TSilentView final : public TLinkView {
     void StopFrameTimeout() override {}
     void StartErrorClear() override {}
     void EnableAfterDefaults() override {}
+    void ShowModbusException(const QString&, const QString&) override {}
     void StreamText(TDevice&, const QByteArray&) override {}
 };
 

@@ -33,6 +33,9 @@ class TLinkView {
     virtual void StartErrorClear() = 0;
     // After the defaults echo: PageControl1 and ComboBox1 enabled again, then ActivateModbus.
     virtual void EnableAfterDefaults() = 0;
+    // The message of a Modbus exception reply: a modal message box with one OK button; returns when
+    // the user has closed it.
+    virtual void ShowModbusException(const QString& text, const QString& caption) = 0;
     // A standard line while device streams: its sample groups go to the chart, the value label and
     // the recording.
     virtual void StreamText(TDevice& device, const QByteArray& line) = 0;

@@ -40,6 +40,10 @@ class TFuzzView final : public TLinkView {
     void StopFrameTimeout() override { frameTimerRunning = false; }
     void StartErrorClear() override {}
     void EnableAfterDefaults() override {}
+    void ShowModbusException(const QString& text, const QString& caption) override
+    {
+        Require(!text.isEmpty() && !caption.isEmpty());
+    }
     void StreamText(TDevice& device, const QByteArray& line) override
     {
         QByteArray st = line;
