@@ -91,8 +91,15 @@ class TDevice {
     // One standard-protocol reply. A field that is no number throws EConvertError; what was
     // stored before it stays.
     void GetAnswer(const QByteArray& st);
-    // The Modbus frame in FrameBuffer, complete with a correct CRC, for this record's address.
+    // The Modbus frame in FrameBuffer (ReceivedFrameLength() bytes), complete with a correct CRC,
+    // for this record's address; the expectation flags say what a function-3 reply answers. A
+    // frame without the layout of what it answers is not read: it changes neither the record nor
+    // the window, clears the expectation it was taken for and shows the decoding error on panel 2.
+    // Throws nothing of its own.
     void GetAnswer_modbus();
+    // The switch echoes of GetAnswer_modbus: status panel 0 shows the sensor's new state.
+    void AfterSwitchOn();
+    void AfterSwitchOff();
     // Stream sample groups ("!", five characters, CR) that st holds complete.
     int ValueCount(const QByteArray& st) const;
     // Consumes the first group of st: up to and including the seventh character from its first

@@ -14,6 +14,8 @@
 namespace {
 Q_LOGGING_CATEGORY(lcReceive, "veltrano.link.receive", QtWarningMsg)
 
+std::size_t receivedFrameLength = 0;
+
 void ReportDecodingError(TLinkView& view)
 {
     view.SetStatusText(2, QString::fromUtf8(ReplyText::DecodingError));
@@ -113,6 +115,7 @@ void ReceiveModbus(TLinkView& view, const QByteArray& chunk)
 
     const auto size = static_cast<std::size_t>(ReceiveBuffer.size());
     std::copy_n(reinterpret_cast<const std::uint8_t*>(ReceiveBuffer.constData()), size, FrameBuffer.begin());
+    receivedFrameLength = size;
     if (!IsCompleteModbusFrame(FrameBuffer.data(), size)) {
         view.StartFrameTimeout();
         return;
@@ -157,4 +160,9 @@ void ReceiveChunk(const char* data, int size)
         qCWarning(lcReceive) << "receive event failed:" << e.what();
         ReportDecodingError(view);
     }
+}
+
+std::size_t ReceivedFrameLength()
+{
+    return receivedFrameLength;
 }

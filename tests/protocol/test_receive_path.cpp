@@ -1,30 +1,10 @@
 #include "ReceiveFixture.h"
 #include "protocol/ReceiveFraming.h"
-#include <QtGlobal>
-#include <cstring>
 #include <vector>
 
 namespace {
 const QString DecodingError = "Ошибка принятия данных";
 const QString FrameError = "Ошибка приёма данных";
-
-// Counts the Modbus frames handed to a record's decoder, which logs each one it is given.
-class ModbusDecodeCounter {
-  public:
-    ModbusDecodeCounter() : previous_(qInstallMessageHandler(&Handler)) { count = 0; }
-    ~ModbusDecodeCounter() { qInstallMessageHandler(previous_); }
-    ModbusDecodeCounter(const ModbusDecodeCounter&) = delete;
-    ModbusDecodeCounter& operator=(const ModbusDecodeCounter&) = delete;
-    static inline int count = 0;
-
-  private:
-    static void Handler(QtMsgType, const QMessageLogContext& context, const QString&)
-    {
-        if (context.category && std::strcmp(context.category, "veltrano.link.modbus") == 0)
-            ++count;
-    }
-    QtMessageHandler previous_;
-};
 
 class ReceivePath : public ReceiveFixture {
   protected:
@@ -168,17 +148,21 @@ TEST_F(ReceivePath, SearchRepliesCreateRecordsInsteadOfDecoding)
 TEST_F(ReceivePath, ModbusFrameInTwoChunksStartsThenStopsTheTimeoutAndIsDecodedOnce)
 {
     ProtocolMode = 1;
-    const ModbusDecodeCounter decoded;
+    ExpectLastResult = true;
     Receive(Hex("1A 03 02"));
     EXPECT_EQ(view_.calls, std::vector<TViewCall>{Call(TViewCall::StartFrameTimeout)});
-    EXPECT_EQ(decoded.count, 0);
+    EXPECT_FALSE(ReplyReceived);
 
     Receive(Hex("61"));
     Receive(Hex("A8 F4 68"));
-    EXPECT_EQ(view_.calls.back(), Call(TViewCall::StopFrameTimeout));
+    const std::vector<TViewCall> expected = {
+        Call(TViewCall::StartFrameTimeout), Call(TViewCall::StartFrameTimeout),
+        Call(TViewCall::StopFrameTimeout), StatusCall(1, "Последний результат прочитан"),
+        LatchRowCall(26, 5, Spaces(15) + "125,00")};
+    EXPECT_EQ(view_.calls, expected);
     EXPECT_EQ(view_.frameTimerStarts, 1);
     EXPECT_FALSE(view_.frameTimerRunning);
-    EXPECT_EQ(decoded.count, 1);
+    EXPECT_TRUE(ReplyReceived);
     const QByteArray frame = Hex("1A 03 02 61 A8 F4 68");
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(FrameBuffer.data()), frame.size()), frame);
     // The decoders, not the framing, decide when a handled frame leaves the buffer.
@@ -188,7 +172,6 @@ TEST_F(ReceivePath, ModbusFrameInTwoChunksStartsThenStopsTheTimeoutAndIsDecodedO
 TEST_F(ReceivePath, ModbusFramesThatAreNotDecoded)
 {
     ProtocolMode = 1;
-    const ModbusDecodeCounter decoded;
     const struct {
         const char* name;
         const char* hex;
@@ -203,9 +186,10 @@ TEST_F(ReceivePath, ModbusFramesThatAreNotDecoded)
         SCOPED_TRACE(c.name);
         view_.calls.clear();
         ReceiveBuffer.clear();
+        ExpectLastResult = true;
         Receive(Hex(c.hex));
         EXPECT_EQ(view_.calls, std::vector<TViewCall>{Call(c.timer)});
-        EXPECT_EQ(decoded.count, 0);
+        EXPECT_TRUE(ExpectLastResult);
         EXPECT_FALSE(ReplyReceived);
     }
 }
@@ -216,7 +200,7 @@ TEST_F(ReceivePath, ModbusSearchAnswersCreateRecords)
     SearchMode = true;
     SearchSpeed = 115200;
     ClearDevices();
-    const ModbusDecodeCounter decoded;
+    ExpectLastResult = true;
 
     Receive(Hex("00 03 02 00 05 45 87"));
     EXPECT_EQ(DeviceCount(), 0);
@@ -229,7 +213,9 @@ TEST_F(ReceivePath, ModbusSearchAnswersCreateRecords)
     EXPECT_EQ(Devices.At(0)->ComPortSpeed, 115200);
     EXPECT_TRUE(ReplyReceived);
     EXPECT_TRUE(ReceiveBuffer.isEmpty());
-    EXPECT_EQ(decoded.count, 0);
+    // Search answers never reach a decoder.
+    EXPECT_TRUE(ExpectLastResult);
+    EXPECT_EQ(view_.Count(TViewCall::LatchRow), 0);
 }
 
 TEST_F(ReceivePath, StandardLineThatNeverEndsIsCapped)
@@ -257,7 +243,6 @@ TEST_F(ReceivePath, StandardLineThatNeverEndsIsCapped)
 TEST_F(ReceivePath, ModbusBytesBeyondTheFrameBufferAreDroppedAtOnce)
 {
     ProtocolMode = 1;
-    const ModbusDecodeCounter decoded;
     Receive(QByteArray(250, '\x11'));
     Receive(QByteArray(5, '\x11'));
     EXPECT_EQ(ReceiveBuffer.size(), 255);
@@ -272,7 +257,7 @@ TEST_F(ReceivePath, ModbusBytesBeyondTheFrameBufferAreDroppedAtOnce)
                                              Call(TViewCall::StopFrameTimeout)};
     EXPECT_EQ(view_.calls, expected);
     EXPECT_EQ(ReceiveBuffer, frame);
-    EXPECT_EQ(decoded.count, 1);
+    EXPECT_TRUE(ReplyReceived);
 
     // A chunk larger than any frame goes as a whole.
     view_.calls.clear();
