@@ -5,6 +5,7 @@
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
 #include "protocol/LinkState.h"
+#include "protocol/ReceivePath.h"
 #include "serial/PortScan.h"
 #include "serial/TCommPortDriver.h"
 #include "sim/DemoBus.h"
@@ -94,13 +95,17 @@ TForm1::TForm1(QWidget* parent, SettingsPaths paths) : QMainWindow(parent), path
         CommPortDriver1ReceiveData(Sender, DataPtr, DataSize);
     });
     SetLinkSender([driver = CommPortDriver1](const QByteArray& s) { return driver->SendString(s); });
+    WireLink();
 
     FormCreate();
     FormResize();
+    SetLinkView(this);
 }
 
 TForm1::~TForm1()
 {
+    SetLinkView(nullptr);
+    StopOperations();
     SetLinkSender({});
     // The driver lets go of the demo bus's port before the bus goes away.
     CommPortDriver1->Disconnect();
@@ -351,8 +356,7 @@ std::uint8_t TForm1::MyHex(const QByteArray& s) const
 
 void TForm1::CommPortDriver1ReceiveData(QObject*, const char* DataPtr, int DataSize)
 {
-    if (DataPtr && DataSize > 0)
-        ReceiveBuffer.append(DataPtr, DataSize);
+    ReceiveChunk(DataPtr, DataSize);
 }
 
 void TForm1::SetStatusText(int panel, const QString& text)

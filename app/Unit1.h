@@ -1,6 +1,7 @@
 #pragma once
 #include "app/IniFile.h"
 #include "app/Settings.h"
+#include "protocol/LinkView.h"
 #include <QByteArray>
 #include <QCursor>
 #include <QMainWindow>
@@ -25,6 +26,8 @@ class QTreeWidget;
 class TCaptionProgressBar;
 class TCommPortDriver;
 class TDevice;
+class TMasterThread;
+class TOperationThreads;
 class TRadioGroup;
 class TStatusPanels;
 class Tsplash;
@@ -35,7 +38,7 @@ inline const QString DemoPortName = QStringLiteral("DEMO");
 // The main window. It owns every control, the serial port driver and the three timers; its
 // handlers live beside the page they belong to (pages/*.cpp) or in app/ for the shell.
 // Main thread only.
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, public TLinkView {
     Q_OBJECT
   public:
     // Builds the window and runs the creation steps: port scan, link state, settings.
@@ -66,7 +69,7 @@ class TForm1 : public QMainWindow {
     TDevice* ChangeDeviceInt(int adr) const;
     std::uint8_t MyHex(const QByteArray& s) const;
     void CommPortDriver1ReceiveData(QObject* Sender, const char* DataPtr, int DataSize);
-    void SetStatusText(int panel, const QString& text);
+    void SetStatusText(int panel, const QString& text) override;
     QString StatusText(int panel) const;
     // Cursor number 1 is "PLUS", 2 is "MINUS"; any other number is the arrow.
     QCursor RegisteredCursor(int number) const;
@@ -82,6 +85,39 @@ class TForm1 : public QMainWindow {
     // ---- search page (pages/SearchPage.cpp) ----
     void Edit1Change();
     void Edit2Change();
+    void Button3Click();
+    void Button2Click();
+    void Button12Click();
+
+    // ---- parameters page (pages/ParamsPage.cpp) ----
+    void Button15Click();
+
+    // ---- latch page (pages/LatchPage.cpp) ----
+    void Button9Click();
+    void Button10Click();
+    void Button11Click();
+
+    // ---- operations (operations/Launcher.cpp, operations/SearchSteps.cpp) ----
+    // Starts operation LThread unless one is running or the code has no worker; true when it
+    // started. A refused launch shows nothing.
+    bool LaunchThread(int LThread);
+    // The end notification of every supervisor; main thread.
+    void LaunchTreadOnTerminate(TMasterThread& Sender);
+    // The steps of the bus search after a probe pass and after the identification.
+    void NextSpeedStep();
+    void EndOfSearchStep(bool OutOfSignal);
+
+    // ---- receive path and its timers (app/LinkWiring.cpp) ----
+    void AddLatchRow(int addressNumber, TLatchColumn column, const QString& text) override;
+    void StartFrameTimeout() override;
+    void StopFrameTimeout() override;
+    void StartErrorClear() override;
+    void EnableAfterDefaults() override;
+    void ShowModbusException(const QString& text, const QString& caption) override;
+    void StreamText(TDevice& device, const QByteArray& line) override;
+    void Timer1Timer();
+    void Timer3Timer();
+    void UpdateAfterStopThread();
 
     // ---- stream page markers (pages/StreamPage.cpp) ----
     void CheckBox2Click();
@@ -194,10 +230,15 @@ class TForm1 : public QMainWindow {
     // Writes one key of the working-directory file; a failure is ignored.
     void WriteSetting(const QString& section, const QString& key, const QString& value);
     void OnAddressTextChanged(const QString& text);
+    // Connects the timers of the receive path and sets up the operation threads.
+    void WireLink();
+    // Stops and joins every operation thread, before anything they use goes away.
+    void StopOperations();
 
     SettingsPaths paths_;
     QCursor cursorPlus_;
     QCursor cursorMinus_;
     bool deniedPortsReported_ = false;
     std::unique_ptr<SimDemoBus> demoBus_;
+    TOperationThreads* operationThreads_ = nullptr;
 };

@@ -1,6 +1,8 @@
 #include "app/Unit1.h"
 #include "pages/ColumnWidths.h"
 #include "pages/PageHelpers.h"
+#include "protocol/LinkState.h"
+#include <QComboBox>
 #include <QHeaderView>
 #include <QIcon>
 #include <QPushButton>
@@ -39,6 +41,9 @@ void TForm1::CreateLatchPage()
                           TabSheet3);
     Button11 = MakeButton(QStringLiteral("Button11"), QStringLiteral("Считать последний результат"),
                           {4, 72, 168, 25}, TabSheet3);
+    connect(Button9, &QPushButton::clicked, this, &TForm1::Button9Click);
+    connect(Button10, &QPushButton::clicked, this, &TForm1::Button10Click);
+    connect(Button11, &QPushButton::clicked, this, &TForm1::Button11Click);
     Button_LatchAll = MakeButton(QStringLiteral("Button_LatchAll"), QStringLiteral("Защёлкнуть все"),
                                  {4, 120, 168, 25}, TabSheet3);
     // The narrow button column cuts long captions at the smallest window; the hint keeps them whole.
@@ -86,4 +91,26 @@ void TForm1::LayoutLatchPage(int W, int H)
     const std::array<int, 6> widths = LatchTableColumnWidths(StringGrid1->width());
     for (int column = 0; column < 6; ++column)
         StringGrid1->setColumnWidth(column, widths[static_cast<std::size_t>(column)]);
+}
+
+// The reply of each single-sensor request adds its row to the table.
+void TForm1::Button9Click()
+{
+    ReceiveBuffer.clear();
+    if (ComboBox1->count() > 0)
+        LaunchThread(9);
+}
+
+void TForm1::Button10Click()
+{
+    ReceiveBuffer.clear();
+    if (ComboBox1->count() > 0)
+        LaunchThread(10);
+}
+
+void TForm1::Button11Click()
+{
+    ReceiveBuffer.clear();
+    if (ComboBox1->count() > 0)
+        LaunchThread(11);
 }

@@ -1,6 +1,9 @@
 #include "app/Unit1.h"
+#include "operations/TThread11Unit.h"
 #include "pages/PageHelpers.h"
+#include "protocol/LinkState.h"
 #include "widgets/RadioGroup.h"
+#include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -67,6 +70,7 @@ void TForm1::CreateParamsPage()
                          {4, 58, 196, 25}, TabSheet5);
     Button15 = MakeButton(QStringLiteral("Button15"), QStringLiteral("Записать во FLASH"), {4, 85, 196, 25},
                           TabSheet5);
+    connect(Button15, &QPushButton::clicked, this, &TForm1::Button15Click);
     RadioGroup6 =
         new TRadioGroup(QStringLiteral("RadioGroup6"), QStringLiteral("Способ вычисления результата:"),
                         {QStringLiteral("R = (A+B)/2"), QStringLiteral("R = |A-B|")}, 1, TabSheet5);
@@ -125,4 +129,25 @@ void TForm1::FillParamCaptions()
         KGrid1->setItem(row, 0, item);
     }
     KGrid1->setColumnWidth(0, 265);
+}
+
+// The page control, the address box and the protocol selector stay disabled until the echo has
+// been handled. A save that cannot start (no sensor listed, another operation running) leaves
+// them as they are, so that nothing stays disabled with no operation to enable it again.
+void TForm1::Button15Click()
+{
+    ReceiveBuffer.clear();
+    if (ComboBox1->count() == 0 || OperationRunning)
+        return;
+    PageControl1->setEnabled(false);
+    ComboBox1->setEnabled(false);
+    RadioGroup_protocol_obm->setEnabled(false);
+    SetStatusText(1, QStringLiteral("Запись параметров во FLASH..."));
+    try {
+        if (LaunchThread(6))
+            return;
+    } catch (...) {
+        // Undone below like a refused launch; the error goes no further.
+    }
+    UndoSaveToFlashStart(*this);
 }

@@ -1,6 +1,8 @@
 #include "app/Unit1.h"
 #include "pages/ColumnWidths.h"
 #include "pages/PageHelpers.h"
+#include "protocol/LinkState.h"
+#include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -22,6 +24,9 @@ void TForm1::CreateSearchPage()
                          TabSheet1);
     Button12 = MakeButton(QStringLiteral("Button12"), QStringLiteral("Настроить датчик"), {38, 164, 129, 25},
                           TabSheet1);
+    connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+    connect(Button12, &QPushButton::clicked, this, &TForm1::Button12Click);
 
     GroupBox1 = new QGroupBox(QStringLiteral("Параметры поиска"), TabSheet1);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -88,4 +93,29 @@ void TForm1::Edit1Change()
 void TForm1::Edit2Change()
 {
     WriteSetting(settings::MainForm, settings::RangeOfFind, Edit2->text());
+}
+
+// The switching buttons leave every control usable while their operation runs.
+void TForm1::Button3Click()
+{
+    ReceiveBuffer.clear();
+    SetStatusText(0, QString());
+    if (ComboBox1->count() > 0)
+        LaunchThread(1);
+}
+
+void TForm1::Button2Click()
+{
+    ReceiveBuffer.clear();
+    SetStatusText(0, QString());
+    if (ComboBox1->count() > 0)
+        LaunchThread(2);
+}
+
+void TForm1::Button12Click()
+{
+    ReceiveBuffer.clear();
+    SetStatusText(0, QString());
+    if (ComboBox1->count() > 0)
+        LaunchThread(15);
 }

@@ -1,0 +1,3 @@
+#include "operations/OperationLog.h"
+
+Q_LOGGING_CATEGORY(lcOperations, "veltrano.operations", QtWarningMsg)

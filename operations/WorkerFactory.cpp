@@ -1,0 +1,60 @@
+#include "operations/WorkerFactory.h"
+#include "operations/TThread11Unit.h"
+#include "operations/TThread14Unit.h"
+#include "operations/TThread2Unit.h"
+#include "operations/TThread6Unit.h"
+#include "operations/TThread7Unit.h"
+#include "operations/TThread8Unit.h"
+#include "operations/Tthread1Unit.h"
+#include <array>
+
+namespace {
+using TMaker = std::shared_ptr<TWorkerThread> (*)(TForm1&, TOperationThreads&);
+
+template <class TWorker> std::shared_ptr<TWorkerThread> Make(TForm1&, TOperationThreads& threads)
+{
+    return std::make_shared<TWorker>(threads);
+}
+
+std::shared_ptr<TWorkerThread> MakeSaveToFlash(TForm1& form, TOperationThreads& threads)
+{
+    return std::make_shared<TThread11>(threads, form);
+}
+
+// Indexed by operation code; the operations without an entry are not built yet.
+constexpr std::array<TMaker, 16> Makers{
+    nullptr,          // 0 no operation
+    &Make<Tthread1>,  // 1 switch on
+    &Make<TThread2>,  // 2 switch off
+    nullptr,          // 3 read parameters
+    nullptr,          // 4 write parameters
+    nullptr,          // 5 defaults
+    &MakeSaveToFlash, // 6 save to flash
+    nullptr,          // 7 start stream
+    nullptr,          // 8 stop stream
+    &Make<TThread6>,  // 9 latch
+    &Make<TThread7>,  // 10 read latch
+    &Make<TThread8>,  // 11 read last result
+    nullptr,          // 12 probe pass
+    nullptr,          // 13 identification
+    nullptr,          // 14 read all latches
+    &Make<TThread14>, // 15 configure
+};
+
+TMaker MakerOf(int code)
+{
+    return code >= 0 && code < static_cast<int>(Makers.size()) ? Makers[static_cast<std::size_t>(code)]
+                                                               : nullptr;
+}
+} // namespace
+
+bool HasWorker(int code)
+{
+    return MakerOf(code) != nullptr;
+}
+
+std::shared_ptr<TWorkerThread> CreateWorker(std::uint8_t code, TForm1& form, TOperationThreads& threads)
+{
+    const TMaker make = MakerOf(code);
+    return make ? make(form, threads) : nullptr;
+}
