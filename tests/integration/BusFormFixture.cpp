@@ -1,0 +1,100 @@
+#include "BusFormFixture.h"
+#include "protocol/DeviceList.h"
+#include "protocol/DeviceUnit.h"
+#include "protocol/LinkState.h"
+#include "serial/TCommPortDriver.h"
+#include "widgets/RadioGroup.h"
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableWidget>
+
+ModalCloser::ModalCloser(const TForm1* form) : form_(form)
+{
+    clock_.start();
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
+    timer_.start(10);
+}
+
+void ModalCloser::Poll()
+{
+    auto* const box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible())
+        return;
+    seen_.push_back(
+        {box->text(), box->windowTitle(), clock_.elapsed(), form_ ? form_->StatusText(0) : QString()});
+    if (QAbstractButton* const ok = box->button(QMessageBox::Ok))
+        ok->click();
+    else
+        box->reject();
+}
+
+void BusFormTest::SetUp()
+{
+    savedLocale_ = QLocale();
+    // Results are shown with the locale's decimal separator.
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+
+    SimSensorConfig config;
+    config.address = 0x1A;
+    config.speed = LineSpeed;
+    config.range = 250.0;
+    config.mode = SimMeasureMode::Fixed;
+    config.value = 25000;
+    sensor = bus.addSensor(config);
+    ASSERT_GE(sensor, 0);
+    QString error;
+    ASSERT_TRUE(bus.start(&error)) << error.toStdString();
+
+    form = std::make_unique<TForm1>(nullptr, SettingsPaths{work.path(), program.path()});
+    form->CreateSplash();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+
+    // What the bus search and the identification leave behind.
+    SearchSpeed = LineSpeed;
+    record = CreateSearchDevice("1A");
+    ASSERT_NE(record, nullptr);
+    record->ID_D = 250.0;
+    form->ParamsLoaded.assign(1, false);
+    form->AddAddressItem(QStringLiteral("26"));
+    form->ComboBox1->setCurrentIndex(0);
+    ASSERT_EQ(SelectedAddressText(), QStringLiteral("26"));
+    form->TabSheet2->setEnabled(true);
+    form->TabSheet3->setEnabled(true);
+    form->TabSheet5->setEnabled(true);
+
+    ASSERT_TRUE(form->SetComPortSpeed(LineSpeed));
+    form->CommPortDriver1->setComPort(bus.slavePath());
+    ASSERT_TRUE(form->CommPortDriver1->Connect());
+}
+
+void BusFormTest::TearDown()
+{
+    form.reset();
+    ClearDevices();
+    SearchSpeed = 0;
+    WatchdogTime = 3000;
+    bus.stop();
+    QLocale::setDefault(savedLocale_);
+}
+
+bool BusFormTest::WaitIdle(int ms)
+{
+    return QTest::qWaitFor([] { return !OperationRunning.load(); }, ms);
+}
+
+void BusFormTest::SelectModbus()
+{
+    form->RadioGroup_protocol_obm->Button(1)->click();
+    ASSERT_EQ(ProtocolMode.load(), 1);
+}
+
+QString BusFormTest::LatchCell(int dataRow, int column) const
+{
+    const QTableWidgetItem* const item = form->StringGrid1->item(dataRow - 1, column);
+    return item ? item->text() : QString();
+}

@@ -1,0 +1,70 @@
+#include "BusFormFixture.h"
+#include "protocol/LinkState.h"
+#include "serial/TCommPortDriver.h"
+#include <QPushButton>
+#include <QTabWidget>
+#include <thread>
+
+namespace {
+using namespace std::chrono_literals;
+
+// Destroys the window; returns how long it took.
+qint64 CloseWindow(std::unique_ptr<TForm1>& form)
+{
+    QElapsedTimer clock;
+    clock.start();
+    form->close();
+    form.reset();
+    return clock.elapsed();
+}
+
+TEST_F(BusFormTest, ClosingDuringAnUnansweredOperationNeitherHangsNorCrashes)
+{
+    SimFaults faults;
+    faults.noAnswer = true;
+    bus.setFaults(sensor, faults);
+    form->Button3->click();
+    ASSERT_TRUE(WaitFor([&] { return !Heard().empty(); }));
+    EXPECT_TRUE(OperationRunning.load());
+    EXPECT_LT(CloseWindow(form), 1000);
+}
+
+TEST_F(BusFormTest, ClosingWhileAStreamFloodsTheLineNeitherHangsNorCrashes)
+{
+    // A result every millisecond: the line runs nearly full.
+    bus.setRegister(sensor, 0x0A, 1);
+    ASSERT_TRUE(form->CommPortDriver1->SendString("#1AST\r"));
+    ASSERT_TRUE(WaitFor([&] { return bus.status(sensor).samplesSent > 300; }));
+    form->Button11->click();
+    QTest::qWait(50);
+    EXPECT_LT(CloseWindow(form), 1000);
+}
+
+TEST_F(BusFormTest, ClosingWhileAWorkerWaitsForTheMainThreadNeitherHangsNorCrashes)
+{
+    // The echo is handed to the receive event directly, and the main thread then serves no more
+    // events: the worker's finishing step stays queued while the window goes.
+    SimFaults faults;
+    faults.noAnswer = true;
+    bus.setFaults(sensor, faults);
+    form->PageControl1->setCurrentWidget(form->TabSheet5);
+    form->Button15->click();
+    ASSERT_TRUE(WaitFor([&] { return !Heard().empty() && !ReplyReceived.load(); }));
+    form->CommPortDriver1ReceiveData(nullptr, "!1AFL\r", 6);
+    ASSERT_TRUE(ReplyReceived.load());
+    std::this_thread::sleep_for(50ms);
+    EXPECT_LT(CloseWindow(form), 1000);
+}
+
+TEST_F(BusFormTest, ClosingDuringThePauseAfterAnOperationNeitherHangsNorCrashes)
+{
+    form->Button3->click();
+    ASSERT_TRUE(WaitFor([&] { return form->StatusText(0) == QStringLiteral("  Датчик включён"); }));
+    // The worker's end reaches the supervisor and its end the window; the pause then runs.
+    QTest::qWait(50);
+    EXPECT_TRUE(OperationRunning.load()) << "held through the pause after the operation";
+    EXPECT_LT(CloseWindow(form), 1000);
+    QTest::qWait(150);
+}
+
+} // namespace
