@@ -1,12 +1,16 @@
 #!/usr/bin/env python3
 """Writes the seed inputs of fuzz_receive into corpus/: real replies of both protocols.
 
-Input layout (see fuzz_receive.cpp): one settings byte, then chunks as a length byte and bytes.
+Input layout (see fuzz_receive.cpp): one settings byte, one byte of pending Modbus requests, then
+chunks as a length byte and bytes.
 """
 import pathlib
 
 MODBUS, SEARCH, STREAMING = 1, 2, 4
 BOX_26, BOX_5, BOX_EMPTY, BOX_ABC = 0 << 3, 1 << 3, 2 << 3, 3 << 3
+PENDING_LAST, PENDING_LATCHED, PENDING_IDENT, PENDING_BLOCK, PENDING_FLAGS = 1, 2, 4, 8, 16
+PENDING_FLAG_WRITE = 32
+PENDING_ALL = 63
 
 
 def crc16(body: bytes) -> bytes:
@@ -23,13 +27,15 @@ def frame(hex_body: str) -> bytes:
     return body + crc16(body)
 
 
-def seed(settings: int, *chunks: bytes) -> bytes:
-    out = bytes([settings])
+def seed(settings: int, *chunks: bytes, pending: int = 0) -> bytes:
+    out = bytes([settings, pending])
     for chunk in chunks:
         out += bytes([len(chunk)]) + chunk
     return out
 
 
+MODEL = b"VLT-250 M12         "
+BLOCK_DATA = bytes(range(0x40, 0x40 + 38))
 IDENT = b"%1AVLT-250 M12         ,SN0000123456,D00250.000,M01200.000\r"
 SEEDS = {
     "echo": seed(BOX_26, b"!1AON\r"),
@@ -46,7 +52,26 @@ SEEDS = {
     "modbus_split": seed(MODBUS | BOX_26, frame("1A 03 02 61 A8")[:3], frame("1A 03 02 61 A8")[3:]),
     "modbus_echo": seed(MODBUS | BOX_26, frame("1A 06 00 BC 4F 4E")),
     "modbus_exception": seed(MODBUS | BOX_26, frame("1A 83 02")),
-    "modbus_ident": seed(MODBUS | BOX_26, frame("1A 03 20" + b"VLT-250 M12         ".hex() + "0003D090000493E00001E240")),
+    "modbus_ident": seed(
+        MODBUS | BOX_26, frame("1A 03 20" + MODEL.hex() + "0003D090000493E00001E240"), pending=PENDING_IDENT
+    ),
+    "modbus_latched": seed(
+        MODBUS | BOX_26, frame("1A 03 02 61 A8"), frame("1A 03 02 FF FF"), pending=PENDING_LATCHED
+    ),
+    "modbus_last": seed(MODBUS | BOX_26, frame("1A 03 02 FF FE"), pending=PENDING_LAST | PENDING_LATCHED),
+    "modbus_flags": seed(MODBUS | BOX_26, frame("1A 03 02 00 15"), pending=PENDING_FLAGS | PENDING_BLOCK),
+    "modbus_block": seed(MODBUS | BOX_5, frame("05 03 26" + BLOCK_DATA.hex()), pending=PENDING_BLOCK),
+    "modbus_echo_fx": seed(MODBUS | BOX_26, frame("1A 06 00 BC 46 58"), pending=PENDING_LAST),
+    "modbus_echo_df": seed(MODBUS | BOX_26, frame("1A 06 00 BC 44 46")),
+    "modbus_echo_su": seed(MODBUS | BOX_26, frame("1A 06 00 BC 53 55")),
+    "modbus_flag_write": seed(MODBUS | BOX_26, frame("1A 06 00 00 4F 4E"), pending=PENDING_FLAG_WRITE),
+    "modbus_block_write": seed(MODBUS | BOX_26, frame("1A 10 00 10 00 13")),
+    "modbus_exception_all": seed(MODBUS | BOX_26, frame("1A 86 07"), pending=PENDING_ALL),
+    "modbus_short_block": seed(MODBUS | BOX_26, frame("1A 03 26"), pending=PENDING_BLOCK),
+    "modbus_count_mismatch": seed(
+        MODBUS | BOX_26, frame("1A 03 04 61 A8 00 01"), pending=PENDING_LATCHED | PENDING_IDENT
+    ),
+    "modbus_address_only": seed(MODBUS | BOX_26, frame("1A"), pending=PENDING_FLAGS),
     "modbus_bad_crc": seed(MODBUS | BOX_26, bytes.fromhex("1A 03 02 61 A8 68 F4")),
     "modbus_overflow": seed(MODBUS | BOX_26, b"\x11" * 200, b"", frame("05 03 02 00 01")),
     "modbus_search": seed(MODBUS | SEARCH, frame("1A 03 02 00 05"), frame("00 03 02 00 05")),
