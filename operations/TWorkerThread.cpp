@@ -42,11 +42,15 @@ void TWorkerThread::Run()
 
 // Between tries the processor is offered to others: the reply that ends the loop is handled on
 // the main thread, which may share a core with this one.
+//
+// A success is checked against the stop once more: after a timeout the window frees the token
+// only once the worker has been told to stop, so a worker that finds the token free but has been
+// stopped meanwhile was handed the timeout's token, not a reply.
 bool TWorkerThread::SendLoop(const TRequest& request)
 {
     while (!Terminated()) {
         if (request(SelectedRecord()))
-            return true;
+            return !Terminated();
         std::this_thread::yield();
     }
     return false;
@@ -56,7 +60,7 @@ bool TWorkerThread::WaitLoop()
 {
     while (!Terminated()) {
         if (SelectedRecord().ReadEnd())
-            return true;
+            return !Terminated();
         std::this_thread::yield();
     }
     return false;

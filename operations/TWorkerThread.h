@@ -36,11 +36,11 @@ class TWorkerThread : public std::enable_shared_from_this<TWorkerThread> {
     virtual void Execute() = 0;
 
     // Send loop: the record of the sensor selected in the address box, looked up again on every
-    // try, is asked to send until its request is taken. False when a stop was requested first:
-    // a stopped worker sends nothing more. Throws when the address box names no record.
+    // try, is asked to send until its request is taken. False when a stop was requested before
+    // it was taken: a stopped worker goes no further. Throws when the address box names no record.
     bool SendLoop(const TRequest& request);
     // Wait loop: until the reply has been handled (ReadEnd of the selected record). False when a
-    // stop was requested first. Throws when the address box names no record.
+    // stop was requested before. Throws when the address box names no record.
     bool WaitLoop();
     // A main-thread call: runs f there and waits for it. Throws EOperationsClosing once the
     // window has begun to close.

@@ -2,6 +2,7 @@
 #include "operations/TMasterThreadUnit.h"
 #include "operations/TOperationThreads.h"
 #include "operations/TWorkerThread.h"
+#include "protocol/DeviceList.h"
 #include "protocol/LinkState.h"
 #include <QElapsedTimer>
 #include <QTest>
@@ -17,6 +18,7 @@ class StandInWorker : public TWorkerThread {
   public:
     using TBody = std::function<void(StandInWorker&)>;
     StandInWorker(TOperationThreads& threads, TBody body) : TWorkerThread(threads), body_(std::move(body)) {}
+    using TWorkerThread::SendLoop;
     using TWorkerThread::Synchronize;
 
   protected:
@@ -109,11 +111,11 @@ TEST(AutoResetEventTest, ASignalReleasesOneWaitAndAbandonReleasesAll)
         released = true;
     });
     std::this_thread::sleep_for(20ms);
-    event.SetEvent();
     event.Abandon();
     waiter.join();
     EXPECT_TRUE(released);
-    EXPECT_EQ(event.WaitFor(0ms), TAutoResetEvent::TWaitResult::Abandoned);
+    event.SetEvent();
+    EXPECT_EQ(event.WaitFor(0ms), TAutoResetEvent::TWaitResult::Abandoned) << "abandoned for good";
 }
 
 TEST_F(SupervisorTest, AWorkerThatEndsInTimeEndsTheOperationQuietlyEvenByAnError)
@@ -165,6 +167,36 @@ TEST_F(SupervisorTest, DefaultsOperationWaitsTwiceTheWatchdogTimeEveryTime)
     Supervise(1, UntilStopped);
     EXPECT_GE(completedAfterMs, 150);
     EXPECT_LT(completedAfterMs, 300) << "the next operation waits the plain watchdog time";
+}
+
+TEST_F(SupervisorTest, ARequestTakenAfterTheStopDoesNotCount)
+{
+    // The worker is held inside its request while the watchdog stops it and the window frees
+    // the token; the request then succeeds on that token.
+    ASSERT_TRUE(CreateSearchDevice("1A"));
+    SetSelectedAddressText(QStringLiteral("26"));
+    for (const bool stopped : {true, false}) {
+        std::atomic<bool> inRequest{false};
+        std::atomic<bool> resume{false};
+        std::atomic<int> sent{-1};
+        const auto worker = std::make_shared<StandInWorker>(threads, [&](StandInWorker& self) {
+            sent = self.SendLoop([&](TDevice&) {
+                inRequest = true;
+                while (!resume)
+                    std::this_thread::sleep_for(1ms);
+                return true;
+            });
+        });
+        ASSERT_TRUE(worker->Start());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return inRequest.load(); }, 2000));
+        if (stopped)
+            worker->Terminate();
+        resume = true;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return sent.load() >= 0; }, 2000));
+        EXPECT_EQ(sent.load(), stopped ? 0 : 1) << (stopped ? "stopped" : "running");
+    }
+    ClearDevices();
+    SetSelectedAddressText(QString());
 }
 
 TEST_F(SupervisorTest, ShutdownReleasesAWorkerWaitingForTheMainThread)
