@@ -47,7 +47,6 @@ TEST_F(BusFormTest, ClosingWhileAWorkerWaitsForTheMainThreadNeitherHangsNorCrash
     SimFaults faults;
     faults.noAnswer = true;
     bus.setFaults(sensor, faults);
-    form->PageControl1->setCurrentWidget(form->TabSheet5);
     form->Button15->click();
     ASSERT_TRUE(WaitFor([&] { return !Heard().empty() && !ReplyReceived.load(); }));
     form->CommPortDriver1ReceiveData(nullptr, "!1AFL\r", 6);

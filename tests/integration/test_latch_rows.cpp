@@ -24,7 +24,6 @@ TEST_F(BusFormTest, LatchPageButtonsAddOneRowEachByTheRowTemplate)
         {&TForm1::Button11, "#1ALR\r", 5, "               125,00", "Последний результат прочитан"},
         {&TForm1::Button9, "#1AFX\r", 3, "               Защёлкнут", "Результат защёлкнут"},
     };
-    form->PageControl1->setCurrentWidget(form->TabSheet3);
     int row = 0;
     for (const Case& c : cases) {
         ++row;
