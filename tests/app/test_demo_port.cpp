@@ -1,4 +1,6 @@
 #include "FormFixture.h"
+#include "protocol/DeviceList.h"
+#include "protocol/DeviceUnit.h"
 #include "protocol/LinkState.h"
 #include "serial/TCommPortDriver.h"
 #include <QComboBox>
@@ -6,12 +8,6 @@
 #include <QTest>
 
 namespace {
-
-// Waits, serving events, until the received bytes hold want.
-bool ReceiveBufferGets(const QByteArray& want, int timeoutMs = 3000)
-{
-    return QTest::qWaitFor([&] { return ReceiveBuffer.contains(want); }, timeoutMs);
-}
 
 TEST_F(FormTest, DemoPortIsListedLastAndAnswersLikeASensorBus)
 {
@@ -23,22 +19,32 @@ TEST_F(FormTest, DemoPortIsListedLastAndAnswersLikeASensorBus)
     ASSERT_TRUE(QFileInfo::exists(path)) << path.toStdString();
     EXPECT_EQ(form->ChoiceCOM(DemoPortName), path) << "a running demo bus is reused";
 
+    // The demo bus has sensor 1 at 115200 and sensor 2 at 9600.
+    ClearDevices();
+    CreateSearchDevice("01");
+    CreateSearchDevice("02");
+    form->AddAddressItem(QStringLiteral("1"));
+    form->AddAddressItem(QStringLiteral("2"));
+    form->ComboBox1->setCurrentIndex(0);
+
     TCommPortDriver& driver = *form->CommPortDriver1;
     driver.setComPort(path);
     ASSERT_TRUE(form->SetComPortSpeed(115200));
     ASSERT_TRUE(driver.Connect());
 
-    // Sensor 1 runs at 115200: it answers; sensor 2 runs at 9600 and stays silent at this speed.
     ReceiveBuffer.clear();
-    ASSERT_TRUE(driver.SendString("#02ON\r#01ON\r"));
-    EXPECT_TRUE(ReceiveBufferGets("!01ON\r"));
-    EXPECT_FALSE(ReceiveBuffer.contains("!02"));
+    ASSERT_TRUE(driver.SendString("#02OF\r"));
+    QTest::qWait(300);
+    EXPECT_TRUE(form->StatusText(0).isEmpty()) << "a sensor at 9600 must not answer at 115200";
 
-    ReceiveBuffer.clear();
+    ASSERT_TRUE(driver.SendString("#01ON\r"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->StatusText(0) == "  Датчик включён"; }, 3000));
+
     ASSERT_TRUE(form->SetComPortSpeed(9600));
     ASSERT_TRUE(driver.SendString("#02OF\r"));
-    EXPECT_TRUE(ReceiveBufferGets("!02OF\r"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->StatusText(0) == "  Датчик выключен"; }, 3000));
     driver.Disconnect();
+    ClearDevices();
 }
 
 } // namespace

@@ -324,14 +324,22 @@ TEST_F(AddressTest, AddressChoiceSetsTheLineSpeedAndTheHint)
     EXPECT_EQ(form->ComboBox1->count(), 4);
 }
 
-TEST_F(FormTest, ReceivedBytesAreCollectedAndEmptyBoxChangesNothing)
+TEST_F(FormTest, ReceivedChunksReachTheDecoderAndEmptyBoxChangesNothing)
 {
     auto form = MakeForm();
+    ClearDevices();
+    CreateSearchDevice("1A");
+    form->AddAddressItem(QStringLiteral("26"));
+    form->ComboBox1->setCurrentIndex(0);
     ReceiveBuffer.clear();
     form->CommPortDriver1ReceiveData(form->CommPortDriver1, "!1A", 3);
-    form->CommPortDriver1ReceiveData(form->CommPortDriver1, "ON\r\0x", 4);
-    EXPECT_EQ(ReceiveBuffer, QByteArray("!1AON\r\0", 7));
+    EXPECT_TRUE(form->StatusText(0).isEmpty()) << "half a reply is not dispatched";
+    form->CommPortDriver1ReceiveData(form->CommPortDriver1, "ON\r", 3);
+    EXPECT_EQ(form->StatusText(0), "  Датчик включён");
+    EXPECT_TRUE(ReceiveBuffer.isEmpty());
     ReceiveBuffer.clear();
+    ClearDevices();
+    form->ComboBox1->clear();
 
     const TComPortBaudRate before = form->CommPortDriver1->ComPortSpeed();
     form->ComboBox1Change();
