@@ -1,3 +1,4 @@
+#include "TsanOptions.h"
 #include <QApplication>
 #include <gtest/gtest.h>
 
