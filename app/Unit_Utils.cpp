@@ -30,6 +30,8 @@ QString SwapFirstSeparator(QString s)
     return s;
 }
 
+} // namespace
+
 int HexDigit(char c)
 {
     if (c >= '0' && c <= '9')
@@ -40,7 +42,6 @@ int HexDigit(char c)
         return c - 'a' + 10;
     return -1;
 }
-} // namespace
 
 double StrToFloatDotComma(const QString& s)
 {

@@ -15,5 +15,7 @@ double StrToFloatDotComma(const QString& s);          // throws EConvertError
 double TryStrToFloatDotComma(const QString& s, bool& ok);
 QString GetFileVersionText();                          // the compiled-in four-part version
 QString FloatToStrByRange(double Range, double Value); // fixed, decimals chosen by the range
+// The value of one hexadecimal digit (either case), or -1.
+int HexDigit(char c);
 std::uint8_t HexToByte(const QByteArray& s);           // throws EConvertError
 std::uint8_t MyHexValue(const QByteArray& s);          // HexToByte of the lower-cased text; 0 on error

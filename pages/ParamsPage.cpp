@@ -2,6 +2,7 @@
 #include "operations/TThread11Unit.h"
 #include "pages/PageHelpers.h"
 #include "protocol/LinkState.h"
+#include "protocol/ParamSet.h"
 #include "widgets/RadioGroup.h"
 #include <QComboBox>
 #include <QGroupBox>
@@ -10,50 +11,6 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
-
-namespace {
-
-const QStringList ParamCaptions{
-    QStringLiteral("Сетевой адрес"),
-    QStringLiteral("Состояние датчика при подаче питания"),
-    QStringLiteral("Аналоговый выход"),
-    QStringLiteral("Выдача в потоке при вкл. питания"),
-    QStringLiteral("Тактирование"),
-    QStringLiteral("Формат байта"),
-    QStringLiteral("Скорость UART"),
-    QStringLiteral("Период измерения датчика, t [мс]"),
-    QStringLiteral("Константа, задающая период выдачи данных, n"),
-    QStringLiteral("Период выдачи данных, T=n*t [мс]"),
-    QStringLiteral("Допустимое время отсутствия результата [мс]"),
-    QStringLiteral("Нижняя граница аналогового выхода"),
-    QStringLiteral("Верхняя граница аналогового выхода"),
-    QStringLiteral("Первый перепад первого дискретного выхода"),
-    QStringLiteral("Второй перепад первого дискретного выхода"),
-    QStringLiteral("Первый перепад второго дискретного выхода"),
-    QStringLiteral("Второй перепад второго дискретного выхода"),
-    QStringLiteral("Тип предварительной фильтрации"),
-    QStringLiteral("Количество точек усреднения"),
-    QStringLiteral("Количество точек медианного фильтра"),
-    QStringLiteral("Коррекция выводимого результата"),
-};
-
-const QStringList DiscreteOutputItems{QStringLiteral("Выключен"),
-                                      QStringLiteral("Включён - начальное значение - 0"),
-                                      QStringLiteral("Включён - начальное значение - 1")};
-
-const QStringList ObjectTypeItems{
-    QStringLiteral("щель (первая по направлению сканирования)"),
-    QStringLiteral("щель (последняя по направлению сканирования)"),
-    QStringLiteral("штырь (первый по направлению сканирования)"),
-    QStringLiteral("штырь (последний по направлению сканирования)"),
-    QStringLiteral("не определять тип (по первым двум границам)"),
-    QStringLiteral("не определять тип (по последним двум границам)"),
-    QStringLiteral("полубесконечный объект (определяется координата первой границы)"),
-    QStringLiteral("полубесконечный объект (определяется координата последней границы)"),
-    QStringLiteral("выдавать количество обнаруженных границ"),
-};
-
-} // namespace
 
 void TForm1::CreateParamsPage()
 {
@@ -73,21 +30,21 @@ void TForm1::CreateParamsPage()
     connect(Button15, &QPushButton::clicked, this, &TForm1::Button15Click);
     RadioGroup6 =
         new TRadioGroup(QStringLiteral("RadioGroup6"), QStringLiteral("Способ вычисления результата:"),
-                        {QStringLiteral("R = (A+B)/2"), QStringLiteral("R = |A-B|")}, 1, TabSheet5);
+                        ResultComputationTexts(), 1, TabSheet5);
     RadioGroup6->setGeometry(206, 4, 202, 60);
 
     GroupBox2 = new QGroupBox(QStringLiteral("Настройка дискретных выходов"), TabSheet5);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
     GroupBox2->setGeometry(4, 114, 404, 152);
     RadioGroup1 = new TRadioGroup(QStringLiteral("RadioGroup1"), QStringLiteral("Первый дискретный выход"),
-                                  DiscreteOutputItems, 1, GroupBox2);
+                                  DiscreteOutputTexts(), 1, GroupBox2);
     RadioGroup1->setGeometry(4, 16, 396, 66);
     RadioGroup2 = new TRadioGroup(QStringLiteral("RadioGroup2"), QStringLiteral("Второй дискретный выход"),
-                                  DiscreteOutputItems, 1, GroupBox2);
+                                  DiscreteOutputTexts(), 1, GroupBox2);
     RadioGroup2->setGeometry(4, 82, 396, 66);
 
     RadioGroup5 = new TRadioGroup(QStringLiteral("RadioGroup5"), QStringLiteral("Тип объекта:"),
-                                  ObjectTypeItems, 1, TabSheet5);
+                                  ObjectTypeTexts(), 1, TabSheet5);
     RadioGroup5->setGeometry(4, 268, 404, 162);
 
     KGrid1 = new QTableWidget(21, 2, TabSheet5);
@@ -120,11 +77,12 @@ void TForm1::CreateParamsPage()
 
 void TForm1::FillParamCaptions()
 {
-    for (int row = 0; row < ParamCaptions.size(); ++row) {
-        auto* item = new QTableWidgetItem(ParamCaptions[row]);
+    for (int row = 0; row < ParamRowCount; ++row) {
+        const QString& caption = ParamRows()[row].Caption;
+        auto* item = new QTableWidgetItem(caption);
         // The caption column is fixed: shown, never selected or edited.
         item->setFlags(Qt::ItemIsEnabled);
-        item->setToolTip(ParamCaptions[row]);
+        item->setToolTip(caption);
         item->setBackground(KGrid1->palette().button());
         KGrid1->setItem(row, 0, item);
     }

@@ -1,19 +1,7 @@
 #include "protocol/ReceiveFraming.h"
+#include "app/Unit_Utils.h"
 #include "protocol/Crc16.h"
 #include <algorithm>
-
-namespace {
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-} // namespace
 
 int HexAddressNumber(const QByteArray& text)
 {
