@@ -1,8 +1,10 @@
 #include "Version.h"
 #include "app/AppLog.h"
+#include "app/SanitizerOptions.h"
 #include "app/SingleInstance.h"
 #include "app/StartupHooks.h"
 #include "app/TerminationSignals.h"
+#include "app/SanitizerOptions.h"
 #include "app/Unit1.h"
 #include <QApplication>
 #include <QIcon>

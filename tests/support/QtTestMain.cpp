@@ -1,4 +1,4 @@
-#include "TsanOptions.h"
+#include "app/SanitizerOptions.h"
 #include <QApplication>
 #include <gtest/gtest.h>
 

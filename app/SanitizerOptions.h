@@ -1,5 +1,6 @@
 #pragma once
-// Included by the Qt test main; takes effect in thread-sanitizer builds only.
+// Included once by the program's main and by the Qt test main; takes effect in
+// thread-sanitizer builds only.
 //
 // Qt is not instrumented, and its own threads (the raster engine's fill pool, its glib event
 // dispatchers) hand work over with futexes the thread sanitizer cannot see: the heap and memory
