@@ -1,12 +1,8 @@
 #include "protocol/LinkSender.h"
-#include <QLoggingCategory>
 #include <memory>
 #include <mutex>
 
 namespace {
-// Every frame handed to the driver, in hex; on with QT_LOGGING_RULES="veltrano.link.frames.debug=true".
-Q_LOGGING_CATEGORY(lcLinkFrames, "veltrano.link.frames", QtWarningMsg)
-
 std::mutex senderMutex;
 // Shared so that a send in progress keeps its sender alive while another is registered.
 std::shared_ptr<const TLinkSender> sender;
@@ -27,10 +23,9 @@ void SetLinkSender(TLinkSender send)
 
 bool LinkSend(const QByteArray& bytes)
 {
+    // The driver logs every frame it writes; logging here too would show each one twice.
     const auto current = CurrentSender();
-    const bool sent = current && (*current)(bytes);
-    qCDebug(lcLinkFrames) << (sent ? "sent" : "not sent") << bytes.toHex(' ');
-    return sent;
+    return current && (*current)(bytes);
 }
 
 bool LinkSenderRegistered()

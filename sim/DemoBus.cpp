@@ -7,31 +7,29 @@
 std::vector<SimSensorConfig> simDemoSensors()
 {
     // Addresses 1-3 are found with the search's default bound; 26 needs a wider one.
-    std::vector<SimSensorConfig> sensors(4);
-    sensors[0].address = 1;
-    sensors[0].speed = 115200;
-    sensors[0].model = "VLT-250 DEMO";
-    sensors[0].range = 250.0;
-    sensors[0].distance = 400.0;
-    sensors[0].serial = 210341;
-    sensors[1].address = 2;
-    sensors[1].speed = 9600;
-    sensors[1].model = "VLT-50 DEMO";
-    sensors[1].range = 50.0;
-    sensors[1].distance = 120.0;
-    sensors[1].serial = 190027;
-    sensors[2].address = 3;
-    sensors[2].speed = 57600;
-    sensors[2].model = "VLT-1000 DEMO";
-    sensors[2].range = 1000.0;
-    sensors[2].distance = 1500.0;
-    sensors[2].serial = 220518;
-    sensors[3].address = 0x1A;
-    sensors[3].speed = 921600;
-    sensors[3].model = "VLT-10 DEMO";
-    sensors[3].range = 10.0;
-    sensors[3].distance = 30.0;
-    sensors[3].serial = 230904;
+    struct Demo {
+        int address, speed;
+        const char* model;
+        double range, distance;
+        int serial;
+    };
+    static const Demo demos[] = {
+        {1, 115200, "VLT-250 DEMO", 250.0, 400.0, 210341},
+        {2, 9600, "VLT-50 DEMO", 50.0, 120.0, 190027},
+        {3, 57600, "VLT-1000 DEMO", 1000.0, 1500.0, 220518},
+        {0x1A, 921600, "VLT-10 DEMO", 10.0, 30.0, 230904},
+    };
+    std::vector<SimSensorConfig> sensors;
+    for (const Demo& d : demos) {
+        SimSensorConfig c;
+        c.address = d.address;
+        c.speed = d.speed;
+        c.model = d.model;
+        c.range = d.range;
+        c.distance = d.distance;
+        c.serial = d.serial;
+        sensors.push_back(c);
+    }
     return sensors;
 }
 
