@@ -88,6 +88,18 @@ class TForm1 : public QMainWindow, public TLinkView {
     void Button3Click();
     void Button2Click();
     void Button12Click();
+    void Button5Click();
+    // One row per sensor record, in the order of Devices; the list is not cleared first.
+    void AddIDInfo();
+    void ListView1ColumnClick(int Column);
+    // Rebuilds SortOrder for SortColumn; needs at least one record.
+    void Sort();
+    // True when S1 ranks above S2: the longer string, else the higher byte at the first difference.
+    static bool CompareString(const QByteArray& S1, const QByteArray& S2);
+    // The sort state of the result list, kept for the whole run; the latch page sorts by speed too.
+    std::int32_t SortColumn = -1;
+    bool SortAscending = false;
+    std::vector<std::int32_t> SortOrder;
 
     // ---- parameters page (pages/ParamsPage.cpp) ----
     void Button15Click();
