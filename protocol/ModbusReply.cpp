@@ -9,6 +9,9 @@ constexpr std::size_t ExceptionFrame = 3 + CrcBytes;
 // Address, function, register, value or count, CRC.
 constexpr std::size_t WriteEchoFrame = 6 + CrcBytes;
 constexpr std::size_t ByteCountIndex = 2;
+constexpr std::size_t WriteRegisterIndex = 2;
+constexpr std::uint16_t FlagRegister = 0x0000;
+constexpr std::uint16_t BlockFirstRegister = 0x0010;
 
 void RequireInside(TModbusFrame frame, std::size_t index, std::size_t count)
 {
@@ -53,6 +56,18 @@ bool CarriesData(TModbusFrame frame, int byteCount)
 {
     return ReplyFunction(frame) == ModbusFunction::ReadRegisters && HasReplyLayout(frame) &&
            frame[ByteCountIndex] == byteCount;
+}
+
+bool IsFlagWriteEcho(TModbusFrame frame)
+{
+    return ReplyFunction(frame) == ModbusFunction::WriteRegister && HasReplyLayout(frame) &&
+           FrameWord(frame, WriteRegisterIndex) == FlagRegister;
+}
+
+bool IsBlockWriteEcho(TModbusFrame frame)
+{
+    return ReplyFunction(frame) == ModbusFunction::WriteRegisters && HasReplyLayout(frame) &&
+           FrameWord(frame, WriteRegisterIndex) == BlockFirstRegister;
 }
 
 std::uint8_t FrameByte(TModbusFrame frame, std::size_t index)

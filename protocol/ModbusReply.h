@@ -40,6 +40,11 @@ bool HasReplyLayout(TModbusFrame frame);
 // True when frame is a function-3 reply of that layout carrying exactly byteCount data bytes.
 bool CarriesData(TModbusFrame frame, int byteCount);
 
+// The echoes of the two requests of a parameter write, each with its whole layout: the single
+// write of the flag register 0x0000 (function 6), and the block write from 0x0010 (function 16).
+bool IsFlagWriteEcho(TModbusFrame frame);
+bool IsBlockWriteEcho(TModbusFrame frame);
+
 // Big-endian numbers at index; std::out_of_range when they do not lie inside frame.
 std::uint8_t FrameByte(TModbusFrame frame, std::size_t index);
 std::uint16_t FrameWord(TModbusFrame frame, std::size_t index);

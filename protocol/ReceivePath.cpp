@@ -5,6 +5,7 @@
 #include "protocol/Frames.h"
 #include "protocol/LinkState.h"
 #include "protocol/LinkView.h"
+#include "protocol/ModbusReply.h"
 #include "protocol/ReceiveFraming.h"
 #include "protocol/ReplyTexts.h"
 #include <QLoggingCategory>
@@ -97,6 +98,20 @@ void ReceiveStandard(TLinkView& view, const QByteArray& chunk)
     DispatchStandard(view, line);
 }
 
+// A sensor answers both requests of a Modbus parameter write from the address it had, while the
+// record being written (the selected one) already carries the new address. Such an echo from the
+// address of WriteAddress, which holds the old text until the block has been answered, belongs to
+// that record. Exception replies are not taken: a refused write leaves the old address in the
+// sensor, and the timeout's rollback restores it in the record.
+TDevice* AddressChangeEchoRecord(std::uint8_t address, std::size_t size)
+{
+    if (!OperationRunning || HexAddressNumber(WriteAddress.load()) != address)
+        return nullptr;
+    const TModbusFrame frame(FrameBuffer.data(), size);
+    const bool echo = WriteFlagsOnly ? IsFlagWriteEcho(frame) : IsBlockWriteEcho(frame);
+    return echo ? SelectedRecord() : nullptr;
+}
+
 void ReceiveModbus(TLinkView& view, const QByteArray& chunk)
 {
     // Bytes that no longer fit the frame buffer cannot be one frame. Everything before this chunk
@@ -130,10 +145,15 @@ void ReceiveModbus(TLinkView& view, const QByteArray& chunk)
         }
         return;
     }
-    TDevice* const device = FindDeviceInt(address);
+    TDevice* device = FindDeviceInt(address);
     if (!device) {
-        qCDebug(lcReceive) << "Modbus frame for unknown address" << address;
-        return;
+        device = AddressChangeEchoRecord(address, size);
+        if (!device) {
+            qCDebug(lcReceive) << "Modbus frame for unknown address" << address;
+            return;
+        }
+        qCDebug(lcReceive) << "write echo from the old address" << address << "for"
+                           << device->AdressStr.load();
     }
     try {
         device->GetAnswer_modbus();

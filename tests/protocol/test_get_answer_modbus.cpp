@@ -536,3 +536,91 @@ TEST_P(GetAnswerModbusLocale, ResultDecimalsFollowTheRange)
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, GetAnswerModbusLocale, ::testing::Values("ru_RU", "en_US"));
+
+// A parameter write that changes the network address from 0x1A to 0x1B: the record and the
+// address box already carry the new address, WriteAddress still the old one, and the sensor
+// answers from the old address.
+class ModbusAddressChange : public GetAnswerModbus {
+  protected:
+    void SetUp() override
+    {
+        GetAnswerModbus::SetUp();
+        ClearDevices();
+        device_ = &AddRecord("1B", 250);
+        SetSelectedAddressText("27");
+        WriteAddress = QByteArray("1A");
+        OperationRunning = true;
+    }
+    void TearDown() override
+    {
+        OperationRunning = false;
+        WriteAddress = QByteArray();
+        GetAnswerModbus::TearDown();
+    }
+};
+
+TEST_F(ModbusAddressChange, EchoesFromTheOldAddressAnswerTheRecordBeingWritten)
+{
+    const struct {
+        const char* name;
+        const char* body; // CRC appended
+        unsigned expect;
+        bool taken;
+        unsigned expectAfter;
+        std::uint16_t pAdress; // of the record being written
+    } cases[] = {
+        {"flag write echo", "1A 06 00 00 00 15", FlagWrite, true, None, 0},
+        {"block write echo", "1A 10 00 10 00 13", None, true, None, 0x1A},
+        {"block write echo from the new address", "1B 10 00 10 00 13", None, true, None, 0x1B},
+        {"flag write echo while the block is awaited", "1A 06 00 00 00 15", None, false, None, 0},
+        {"command echo", "1A 06 00 BC 4F 4E", None, false, None, 0},
+        {"read reply", "1A 03 02 00 15", Flags, false, Flags, 0},
+        {"exception to the block write", "1A 90 03", FlagWrite, false, FlagWrite, 0},
+        {"exception to the flag write", "1A 86 04", None, false, None, 0},
+        {"block write echo from a third address", "1C 10 00 10 00 13", None, false, None, 0},
+        {"write echo of other registers", "1A 10 00 00 00 01", None, false, None, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        device_->PAdress = 0;
+        ReceiveFrame(Framed(c.body), c.expect);
+        EXPECT_EQ(ReplyReceived.load(), c.taken);
+        EXPECT_EQ(Expectations(), c.expectAfter);
+        EXPECT_EQ(device_->PAdress, c.pAdress);
+        EXPECT_EQ(DecoderCalls(), std::vector<TViewCall>{}) << "no row, status or message box";
+    }
+}
+
+TEST_F(ModbusAddressChange, OldAddressEchoesAreTakenOnlyWhileTheWriteIsUnderWay)
+{
+    const QByteArray echo = Framed("1A 10 00 10 00 13");
+    const struct {
+        const char* name;
+        std::function<void()> setUp;
+    } cases[] = {
+        {"no operation running", [] { OperationRunning = false; }},
+        {"block answered: WriteAddress holds the new address", [] { WriteAddress = QByteArray("1B"); }},
+        {"no write since the program started", [] { WriteAddress = QByteArray(); }},
+        {"address box names no record", [] { SetSelectedAddressText("abc"); }},
+        {"address box empty", [] { SetSelectedAddressText(""); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        OperationRunning = true;
+        WriteAddress = QByteArray("1A");
+        SetSelectedAddressText("27");
+        c.setUp();
+        ReceiveFrame(echo, None);
+        EXPECT_FALSE(ReplyReceived);
+        EXPECT_EQ(device_->PAdress, 0);
+    }
+}
+
+TEST_F(ModbusAddressChange, ARecordThatStillHasTheOldAddressTakesItsOwnFrames)
+{
+    TDevice& other = AddRecord("1A", 100);
+    ReceiveFrame(Framed("1A 10 00 10 00 13"), None);
+    EXPECT_TRUE(ReplyReceived);
+    EXPECT_EQ(other.PAdress, 0x1A);
+    EXPECT_EQ(device_->PAdress, 0);
+}

@@ -52,3 +52,35 @@ TEST(ModbusReply, IdentificationBlock)
         EXPECT_EQ(ident.SerialNumber, c.serial);
     }
 }
+
+TEST(ModbusReply, ParameterWriteEchoes)
+{
+    const struct {
+        const char* body; // CRC appended
+        bool flagEcho;
+        bool blockEcho;
+    } cases[] = {
+        {"1A 06 00 00 00 15", true, false},
+        {"1A 06 00 00 4F 4E", true, false},
+        {"1A 10 00 10 00 13", false, true},
+        {"1A 10 00 10 00 01", false, true},
+        {"1A 06 00 BC 4F 4E", false, false}, // a command echo
+        {"1A 06 00 10 00 15", false, false},
+        {"1A 10 00 00 00 01", false, false},
+        {"1A 10 00 11 00 12", false, false},
+        {"1A 03 02 00 00", false, false},
+        {"1A 86 02", false, false},
+        {"1A 90 03", false, false},
+        {"1A 06 00 00 00", false, false},       // cut short
+        {"1A 06 00 00 00 15 00", false, false}, // one byte too many
+        {"1A 10 00 10 00", false, false},
+        {"1A 10", false, false},
+        {"1A", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.body);
+        const QByteArray frame = AppendCrc(QByteArray::fromHex(c.body));
+        EXPECT_EQ(IsFlagWriteEcho(View(frame)), c.flagEcho);
+        EXPECT_EQ(IsBlockWriteEcho(View(frame)), c.blockEcho);
+    }
+}
