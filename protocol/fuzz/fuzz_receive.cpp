@@ -11,6 +11,8 @@
 //   bit 1     a bus search runs
 //   bit 2     the selected sensor streams
 //   bits 3-4  address box: "26", "5", empty, "abc"
+//   bit 5     a parameter write is under way whose sensor answers from 0x1C, an address no
+//             record has, while the record selected in the address box carries its new address
 // Pending requests, one bit each from bit 0: ExpectLastResult, ExpectSwitchResult, ExpectIdent,
 // ExpectAllParams, ExpectFlags, WriteFlagsOnly.
 #include "protocol/DeviceList.h"
@@ -106,6 +108,9 @@ void ResetLink(std::uint8_t settings, std::uint8_t pending)
     SearchSpeed = 57600;
     ReplyReceived = false;
     StreamQuiet = true;
+    const bool writing = (settings & 0x20) != 0;
+    OperationRunning = writing;
+    WriteAddress = writing ? QByteArray("1C") : QByteArray();
     for (std::size_t i = 0; i < std::size(PendingFlags); ++i)
         *PendingFlags[i] = (pending >> i & 1) != 0;
     static const char* const boxTexts[] = {"26", "5", "", "abc"};

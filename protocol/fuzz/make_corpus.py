@@ -6,7 +6,7 @@ chunks as a length byte and bytes.
 """
 import pathlib
 
-MODBUS, SEARCH, STREAMING = 1, 2, 4
+MODBUS, SEARCH, STREAMING, WRITING = 1, 2, 4, 32
 BOX_26, BOX_5, BOX_EMPTY, BOX_ABC = 0 << 3, 1 << 3, 2 << 3, 3 << 3
 PENDING_LAST, PENDING_LATCHED, PENDING_IDENT, PENDING_BLOCK, PENDING_FLAGS = 1, 2, 4, 8, 16
 PENDING_FLAG_WRITE = 32
@@ -74,6 +74,11 @@ SEEDS = {
     "modbus_address_only": seed(MODBUS | BOX_26, frame("1A"), pending=PENDING_FLAGS),
     "modbus_bad_crc": seed(MODBUS | BOX_26, bytes.fromhex("1A 03 02 61 A8 68 F4")),
     "modbus_overflow": seed(MODBUS | BOX_26, b"\x11" * 200, b"", frame("05 03 02 00 01")),
+    "modbus_write_flag_echo": seed(
+        MODBUS | WRITING | BOX_26, frame("1C 06 00 00 00 15"), pending=PENDING_FLAG_WRITE | PENDING_LATCHED
+    ),
+    "modbus_write_block_echo": seed(MODBUS | WRITING | BOX_5, frame("1C 10 00 10 00 13"), frame("1C 90 03")),
+    "modbus_write_no_record": seed(MODBUS | WRITING | BOX_ABC, frame("1C 10 00 10 00 13")),
     "modbus_search": seed(MODBUS | SEARCH, frame("1A 03 02 00 05"), frame("00 03 02 00 05")),
 }
 
