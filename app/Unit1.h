@@ -6,6 +6,7 @@
 #include <QCursor>
 #include <QMainWindow>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -23,6 +24,7 @@ class QTabWidget;
 class QTableWidget;
 class QTimer;
 class QTreeWidget;
+class QUrl;
 class TCaptionProgressBar;
 class TCommPortDriver;
 class TDevice;
@@ -108,6 +110,15 @@ class TForm1 : public QMainWindow, public TLinkView {
     void Button9Click();
     void Button10Click();
     void Button11Click();
+    void Button_ReadAllLanchClick();
+    void Button_ClearTableClick();
+    void BitBtn_ExcelClick();
+    void BitBtn_TXTClick();
+    // Switches the line to the speed of the sensor chosen in the address box, if it names one.
+    void LineToSelectedSpeed();
+    // Opens an exported file in the desktop's default application; false when none took it.
+    // Tests put their own here, so that no application starts.
+    std::function<bool(const QUrl&)> OpenDocument;
 
     // ---- operations (operations/Launcher.cpp, operations/SearchSteps.cpp) ----
     // Starts operation LThread unless one is running or the code has no worker; true when it

@@ -1,5 +1,6 @@
 #include "operations/WorkerFactory.h"
 #include "operations/TThread11Unit.h"
+#include "operations/TThread13Unit.h"
 #include "operations/TThread14Unit.h"
 #include "operations/TThread2Unit.h"
 #include "operations/TThread6Unit.h"
@@ -21,6 +22,11 @@ std::shared_ptr<TWorkerThread> MakeSaveToFlash(TForm1& form, TOperationThreads& 
     return std::make_shared<TThread11>(threads, form);
 }
 
+std::shared_ptr<TWorkerThread> MakeReadAllLatches(TForm1& form, TOperationThreads& threads)
+{
+    return std::make_shared<TThread13>(threads, form);
+}
+
 // Indexed by operation code; the operations without an entry are not built yet.
 constexpr std::array<TMaker, 16> Makers{
     nullptr,          // 0 no operation
@@ -37,7 +43,7 @@ constexpr std::array<TMaker, 16> Makers{
     &Make<TThread8>,  // 11 read last result
     nullptr,          // 12 probe pass
     nullptr,          // 13 identification
-    nullptr,          // 14 read all latches
+    &MakeReadAllLatches, // 14 read all latches
     &Make<TThread14>, // 15 configure
 };
 

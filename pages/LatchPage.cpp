@@ -1,13 +1,24 @@
+#include "app/AppLog.h"
 #include "app/Unit1.h"
+#include "app/Unit_Utils.h"
 #include "pages/ColumnWidths.h"
+#include "pages/LatchExport.h"
 #include "pages/PageHelpers.h"
+#include "protocol/DeviceList.h"
+#include "protocol/DeviceUnit.h"
 #include "protocol/LinkState.h"
+#include "serial/TCommPortDriver.h"
+#include <QApplication>
 #include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
 #include <QHeaderView>
 #include <QIcon>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QUrl>
 
 namespace {
 
@@ -26,6 +37,21 @@ QPushButton* MakeIconButton(const QString& name, const QString& hint, const QStr
     button->setToolTip(hint);
     button->setAccessibleName(hint.trimmed());
     return button;
+}
+
+// The cursor shows the wait until the export is done, whichever way it ends.
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+void ShowExportError(QWidget* owner, const QString& text)
+{
+    QApplication::beep();
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Ошибка"), text, QMessageBox::Ok, owner);
+    box.exec();
 }
 
 } // namespace
@@ -51,6 +77,7 @@ void TForm1::CreateLatchPage()
         button->setToolTip(button->text());
     Button_ReadAllLanch = MakeButton(QStringLiteral("Button_ReadAllLanch"), QStringLiteral("Считать все"),
                                      {4, 152, 168, 25}, TabSheet3);
+    connect(Button_ReadAllLanch, &QPushButton::clicked, this, &TForm1::Button_ReadAllLanchClick);
 
     // Row 0 of the table is the header; it stays in view as the widget's horizontal header, so
     // data row k of the table is widget row k - 1.
@@ -78,6 +105,10 @@ void TForm1::CreateLatchPage()
                        QStringLiteral(":/icons/export-text.png"), TabSheet3);
     BitBtn_Excel->move(340, 0);
     BitBtn_TXT->move(380, 0);
+    connect(Button_ClearTable, &QPushButton::clicked, this, &TForm1::Button_ClearTableClick);
+    connect(BitBtn_Excel, &QPushButton::clicked, this, &TForm1::BitBtn_ExcelClick);
+    connect(BitBtn_TXT, &QPushButton::clicked, this, &TForm1::BitBtn_TXTClick);
+    OpenDocument = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 }
 
 void TForm1::LayoutLatchPage(int W, int H)
@@ -113,4 +144,71 @@ void TForm1::Button11Click()
     ReceiveBuffer.clear();
     if (ComboBox1->count() > 0)
         LaunchThread(11);
+}
+
+void TForm1::Button_ReadAllLanchClick()
+{
+    ReceiveBuffer.clear();
+    if (ComboBox1->count() > 0)
+        LaunchThread(14);
+}
+
+// Re-applying an unchanged speed would purge the output queue, and with it a broadcast that may
+// still be leaving; so the line is switched only when it runs at another speed.
+void TForm1::LineToSelectedSpeed()
+{
+    try {
+        if (const TDevice* const device = ChangeDevice(ComboBox1->currentText())) {
+            const int speed = device->ComPortSpeed.load();
+            if (BaudOf(CommPortDriver1->ComPortSpeed()) != speed)
+                SetComPortSpeed(speed);
+        }
+    } catch (const EConvertError&) {
+        // An entry that is no address names no sensor; the line stays as it is.
+    }
+}
+
+void TForm1::Button_ClearTableClick()
+{
+    CountRowTable = 0;
+    StringGrid1->setRowCount(1);
+    for (int column = 0; column < StringGrid1->columnCount(); ++column)
+        if (QTableWidgetItem* const item = StringGrid1->item(0, column))
+            item->setText(QString());
+}
+
+// No spreadsheet program is driven: the workbook is written as a file and handed to whatever
+// the desktop opens such files with. Nothing is opened unless the new workbook is complete.
+void TForm1::BitBtn_ExcelClick()
+{
+    const QString path = QDir(paths_.ProgramDir).filePath(WorkbookFileName);
+    QString why;
+    bool written = false;
+    bool opened = false;
+    {
+        const WaitCursor wait;
+        written = WriteLatchWorkbook(path, LatchTableOf(*StringGrid1), &why);
+        opened = written && OpenDocument && OpenDocument(QUrl::fromLocalFile(path));
+    }
+    if (!written) {
+        qCWarning(lcApp) << "workbook not written:" << path << why;
+        ShowExportError(this, QStringLiteral("Ошибка создания таблицы в Excel!"));
+    } else if (!opened) {
+        ShowExportError(this, QStringLiteral("Невозможно запустить Excel"));
+    }
+}
+
+// A file that could not be written is reported, and nothing is opened: an older Report.txt
+// must not pass for the table the user has just exported.
+void TForm1::BitBtn_TXTClick()
+{
+    const QString path = QDir(paths_.ProgramDir).filePath(ReportFileName);
+    QString why;
+    if (!WriteReport(path, LatchTableOf(*StringGrid1), &why)) {
+        qCWarning(lcApp) << "report not written:" << path << why;
+        ShowExportError(this, QStringLiteral("Ошибка записи файла Report.txt"));
+        return;
+    }
+    if (OpenDocument)
+        OpenDocument(QUrl::fromLocalFile(path));
 }

@@ -209,6 +209,9 @@ void TDevice::GetAnswer_modbus()
         // Only an address and a CRC: no function to answer.
     } else if (*function & ModbusFunction::ExceptionBit) {
         ClearAllExpectations();
+        // A refusal answers nothing further. Left in the buffer it would sit in front of the next
+        // reply of the same operation (the next sensor of a read-all), which then never completes.
+        ReceiveBuffer.clear();
         if (used) {
             if (const auto message = ModbusExceptionMessage(FrameByte(frame, ModbusExceptionCodeIndex)))
                 // Modal: the main thread may take in further chunks meanwhile, so neither the frame
@@ -228,6 +231,7 @@ void TDevice::GetAnswer_modbus()
     }
     if (!used) {
         qCDebug(lcModbusReply) << "reply without the layout it answers, not read";
+        ReceiveBuffer.clear(); // as after a refusal: the next reply must start a frame of its own
         ShowStatus(view, 2, ReplyText::DecodingError);
         view.StartErrorClear();
     }

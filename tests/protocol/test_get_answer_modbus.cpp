@@ -300,7 +300,7 @@ std::vector<FrameCase> DecodedFrames()
          {ModbusExceptionCall("Ошибка (0x02): адрес регистра недоступен.",
                               "Принят код ошибки по протоколу Modbus.")},
          None,
-         false,
+         true,
          nullptr},
         {"unknown function",
          Latched,
@@ -325,26 +325,26 @@ std::vector<FrameCase> RejectedFrames()
     };
     const auto error = DecodingErrorCalls();
     return {
-        {"address and CRC only", Latched, Framed("1A"), error, Latched, false, unchanged},
-        {"result cut short", Latched, Framed("1A 03 02 61"), error, None, false, unchanged},
-        {"result of one byte", Latched, Framed("1A 03 01 61"), error, None, false, unchanged},
-        {"two registers for a result", Last, Framed("1A 03 04 61 A8 00 01"), error, None, false, unchanged},
-        {"one register for the identification", Ident, Framed("1A 03 02 61 A8"), error, None, false,
+        {"address and CRC only", Latched, Framed("1A"), error, Latched, true, unchanged},
+        {"result cut short", Latched, Framed("1A 03 02 61"), error, None, true, unchanged},
+        {"result of one byte", Latched, Framed("1A 03 01 61"), error, None, true, unchanged},
+        {"two registers for a result", Last, Framed("1A 03 04 61 A8 00 01"), error, None, true, unchanged},
+        {"one register for the identification", Ident, Framed("1A 03 02 61 A8"), error, None, true,
          unchanged},
-        {"identification for the block", Block, IdentFrame(), error, None, false, unchanged},
-        {"block for the flags", Flags, BlockFrame(), error, None, false, unchanged},
-        {"no byte count", Flags, Framed("1A 03"), error, None, false, unchanged},
-        {"no data", Flags, Framed("1A 03 00"), error, None, false, unchanged},
-        {"byte count beyond the frame, nothing pending", None, Framed("1A 03 05 61"), error, None, false,
+        {"identification for the block", Block, IdentFrame(), error, None, true, unchanged},
+        {"block for the flags", Flags, BlockFrame(), error, None, true, unchanged},
+        {"no byte count", Flags, Framed("1A 03"), error, None, true, unchanged},
+        {"no data", Flags, Framed("1A 03 00"), error, None, true, unchanged},
+        {"byte count beyond the frame, nothing pending", None, Framed("1A 03 05 61"), error, None, true,
          unchanged},
-        {"byte count 255 in a short frame", Flags, Framed("1A 03 FF 00 15"), error, None, false, unchanged},
-        {"byte count below the bytes carried", Last, Framed("1A 03 01 61 A8"), error, None, false, unchanged},
-        {"write echo too long", None, Framed("1A 06 00 BC 4F 4E 00"), error, None, false, unchanged},
-        {"exception without its code", All, Framed("1A 83"), error, None, false, unchanged},
-        {"exception too long", None, Framed("1A 83 02 00"), error, None, false, unchanged},
-        {"command echo cut short", None, Framed("1A 06 00 BC 4F"), error, None, false, unchanged},
-        {"flag write echo cut short", FlagWrite, Framed("1A 06 00 00 00"), error, None, false, unchanged},
-        {"block write echo cut short", None, Framed("1A 10 00 10"), error, None, false, unchanged},
+        {"byte count 255 in a short frame", Flags, Framed("1A 03 FF 00 15"), error, None, true, unchanged},
+        {"byte count below the bytes carried", Last, Framed("1A 03 01 61 A8"), error, None, true, unchanged},
+        {"write echo too long", None, Framed("1A 06 00 BC 4F 4E 00"), error, None, true, unchanged},
+        {"exception without its code", All, Framed("1A 83"), error, None, true, unchanged},
+        {"exception too long", None, Framed("1A 83 02 00"), error, None, true, unchanged},
+        {"command echo cut short", None, Framed("1A 06 00 BC 4F"), error, None, true, unchanged},
+        {"flag write echo cut short", FlagWrite, Framed("1A 06 00 00 00"), error, None, true, unchanged},
+        {"block write echo cut short", None, Framed("1A 10 00 10"), error, None, true, unchanged},
     };
 }
 } // namespace
@@ -489,6 +489,23 @@ TEST_F(GetAnswerModbus, BytesLeftInTheFrameBufferBeyondAShortFrameAreNeverRead)
         EXPECT_EQ(device_->wdLastResult, 0);
         EXPECT_TRUE(device_->Model.isEmpty());
         EXPECT_TRUE(ReplyReceived);
+    }
+}
+
+TEST_F(GetAnswerModbus, TheReplyAfterARefusalOrARejectedFrameIsDecoded)
+{
+    // As in reading all latches: one request per sensor, the buffer not emptied in between.
+    for (const char* first : {"1A 83 02", "1A 03 04 61 A8 00 01", "1A 83"}) {
+        SCOPED_TRACE(first);
+        NewRecord();
+        ReceiveFrame(Framed(first), Latched);
+        view_.calls.clear();
+        ReplyReceived = false;
+        ExpectSwitchResult = true;
+        Receive(Framed("1A 03 02 61 A8"));
+        EXPECT_TRUE(ReplyReceived);
+        EXPECT_EQ(device_->wdSwitchResult, 25000);
+        EXPECT_FALSE(ExpectSwitchResult);
     }
 }
 

@@ -1,0 +1,241 @@
+#include "BusFormFixture.h"
+#include "pages/LatchExport.h"
+#include "protocol/DeviceList.h"
+#include "protocol/DeviceUnit.h"
+#include "protocol/LinkState.h"
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableWidget>
+#include <QUrl>
+#include <utility>
+
+namespace {
+
+const QString Blanks4 = QStringLiteral("    ");
+const QRegularExpression TimeCell(QStringLiteral("^    \\d\\d:\\d\\d:\\d\\d$"));
+
+struct HeardFrame {
+    QByteArray bytes;
+    int speed;
+    bool operator==(const HeardFrame&) const = default;
+};
+
+void PrintTo(const HeardFrame& f, std::ostream* os)
+{
+    *os << f.bytes.toHex(' ').constData() << " at " << f.speed;
+}
+
+struct BusSensor {
+    int address;
+    int speed;
+    std::uint16_t value;
+};
+
+class LatchPageTest : public BusFormTest {
+  protected:
+    void SetUp() override
+    {
+        BusFormTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        form->OpenDocument = [this](const QUrl& url) {
+            opened.push_back(url);
+            return openResult;
+        };
+    }
+    void TearDown() override
+    {
+        ProbeDelay = 0;
+        BusFormTest::TearDown();
+    }
+
+    // Replaces the fixture's record by sensors on the bus as a search would have found them, and
+    // chooses the one with address `selected` as the user does.
+    void UseSensors(const std::vector<BusSensor>& sensors, int selected)
+    {
+        ClearDevices();
+        form->ComboBox1->clear();
+        for (const BusSensor& s : sensors) {
+            SimSensorConfig config;
+            config.address = s.address;
+            config.speed = s.speed;
+            config.range = 250.0;
+            config.mode = SimMeasureMode::Fixed;
+            config.value = s.value;
+            busSensors.push_back(bus.addSensor(config));
+            ASSERT_GE(busSensors.back(), 0);
+            SearchSpeed = s.speed;
+            TDevice* const device =
+                CreateSearchDevice(QByteArray::number(s.address, 16).toUpper().rightJustified(2, '0'));
+            ASSERT_NE(device, nullptr);
+            device->ID_D = 250.0;
+            form->AddAddressItem(QString::number(s.address));
+        }
+        form->ParamsLoaded.assign(sensors.size(), false);
+        form->ComboBox1->setCurrentIndex(form->ComboBox1->findText(QString::number(selected)));
+        form->ComboBox1Change();
+        ASSERT_EQ(SelectedAddressText(), QString::number(selected));
+    }
+
+    // The frames the bus took from the program, with the line speed each travelled at.
+    std::vector<HeardFrame> HeardAt() const
+    {
+        std::vector<HeardFrame> heard;
+        for (const SimFrameRecord& r : bus.frames())
+            if (r.direction == SimFrameRecord::Direction::Received)
+                heard.push_back({r.bytes, r.speed});
+        return heard;
+    }
+
+    QString ProgramFile(const QString& name) const { return QDir(program.path()).filePath(name); }
+
+    std::vector<int> busSensors;
+    std::vector<QUrl> opened;
+    bool openResult = true;
+};
+
+TEST_F(LatchPageTest, ReadAllStoppedByTheWatchdogStillReturnsToTheChosenSpeed)
+{
+    UseSensors({{0x01, 9600, 2000}, {0x02, 19200, 4000}}, 0x01);
+    SimFaults faults;
+    faults.noAnswer = true;
+    bus.setFaults(busSensors[1], faults);
+    WatchdogTime = 600;
+    ModalCloser closer(form.get());
+    form->Button_ReadAllLanch->click();
+    ASSERT_TRUE(WaitFor([&] { return !closer.seen().empty(); }));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(form->CountRowTable, 1) << "no row for the sensor that did not answer";
+    ASSERT_TRUE(WaitFor([&] { return bus.lineSpeed() == 9600; }));
+}
+
+TEST_F(LatchPageTest, ClearRestartsTheNumberingAndLeavesOneEmptyRow)
+{
+    for (int i = 0; i < 5; ++i)
+        form->AddLatchRow(26, LatchReadColumn, QStringLiteral("               1,00"));
+    ASSERT_EQ(form->StringGrid1->rowCount(), 5);
+    form->Button_ClearTable->click();
+    EXPECT_EQ(form->CountRowTable, 0);
+    EXPECT_EQ(form->StringGrid1->rowCount(), 1) << "header and one empty row";
+    for (int column = 0; column < 6; ++column)
+        EXPECT_EQ(LatchCell(1, column), QString()) << column;
+    EXPECT_EQ(form->StringGrid1->horizontalHeaderItem(3)->text(),
+              QStringLiteral("       Результат защёлкнут"));
+
+    form->Button9->click();
+    ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == 1; }));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(form->StringGrid1->rowCount(), 1);
+    EXPECT_EQ(LatchCell(1, 0), QStringLiteral("    1"));
+    EXPECT_EQ(LatchCell(1, 3), QStringLiteral("               Защёлкнут"));
+}
+
+TEST_F(LatchPageTest, TextExportWritesTheTableAndOpensIt)
+{
+    const QString header =
+        QStringLiteral("Счётчик;Адрес;Время;Результат защёлкнут;Считанный из защёлки;Считанный результат;");
+    const QString path = ProgramFile(ReportFileName);
+    form->BitBtn_TXT->click();
+    QFile fresh(path);
+    ASSERT_TRUE(fresh.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(fresh.readAll()), header + QStringLiteral("\r\n;;;;;;\r\n"));
+    fresh.close();
+    ASSERT_EQ(opened, std::vector<QUrl>{QUrl::fromLocalFile(path)});
+
+    form->Button9->click();
+    ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == 1; }));
+    ASSERT_TRUE(WaitIdle());
+    form->BitBtn_TXT->click();
+    QFile latched(path);
+    ASSERT_TRUE(latched.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(latched.readAll()).split(QStringLiteral("\r\n"));
+    ASSERT_EQ(lines.size(), 3) << "two lines, each ended by CR LF";
+    EXPECT_EQ(lines[0], header);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^1;26;\\d\\d:\\d\\d:\\d\\d;Защёлкнут;;;$"))
+                    .match(lines[1])
+                    .hasMatch())
+        << lines[1].toStdString();
+    EXPECT_EQ(opened.size(), 2u);
+}
+
+TEST_F(LatchPageTest, ExportThatCannotBeWrittenIsReportedAndOpensNothing)
+{
+    struct Case {
+        QPushButton* TForm1::*button;
+        QString file;
+        QString message;
+    };
+    const Case cases[] = {
+        {&TForm1::BitBtn_TXT, ReportFileName, QStringLiteral("Ошибка записи файла Report.txt")},
+        {&TForm1::BitBtn_Excel, WorkbookFileName, QStringLiteral("Ошибка создания таблицы в Excel!")},
+    };
+    for (const Case& c : cases) {
+        // A folder in the file's place: nothing can be written there, and no older file exists
+        // that the viewer could show instead.
+        ASSERT_TRUE(QDir(program.path()).mkdir(c.file));
+        ModalCloser closer(form.get());
+        (form.get()->*c.button)->click();
+        ASSERT_EQ(closer.seen().size(), 1u) << c.file.toStdString();
+        EXPECT_EQ(closer.seen()[0].text, c.message);
+        EXPECT_EQ(closer.seen()[0].caption, QStringLiteral("Ошибка"));
+        EXPECT_TRUE(opened.empty()) << c.file.toStdString();
+    }
+}
+
+TEST_F(LatchPageTest, SpreadsheetExportOpensTheNewWorkbookOrSaysNoApplicationTookIt)
+{
+    const QString path = ProgramFile(WorkbookFileName);
+    form->BitBtn_Excel->click();
+    EXPECT_TRUE(QFile::exists(path));
+    EXPECT_EQ(opened, std::vector<QUrl>{QUrl::fromLocalFile(path)});
+
+    openResult = false;
+    ModalCloser closer(form.get());
+    form->BitBtn_Excel->click();
+    ASSERT_EQ(closer.seen().size(), 1u);
+    EXPECT_EQ(closer.seen()[0].text, QStringLiteral("Невозможно запустить Excel"));
+}
+
+TEST_F(LatchPageTest, ModbusLatchReadAndLatchAllAddTheirRows)
+{
+    SelectModbus();
+    struct Case {
+        QPushButton* TForm1::*button;
+        QByteArray frame;
+        int column;
+        const char* cell;
+        const char* status;
+    };
+    const Case cases[] = {
+        {&TForm1::Button9, QByteArray::fromHex("1a0600bc4658"), 3, "               Защёлкнут",
+         "Результат защёлкнут"},
+        {&TForm1::Button10, QByteArray::fromHex("1a0301000001861d"), 4, "               125,00",
+         "Результат прочитан из защёлки"},
+        {&TForm1::Button11, QByteArray::fromHex("1a0301010001d7dd"), 5, "               125,00",
+         "Последний результат прочитан"},
+        {&TForm1::Button_ReadAllLanch, QByteArray::fromHex("1a0301000001861d"), 4, "               125,00",
+         "Результат прочитан из защёлки"},
+    };
+    int row = 0;
+    for (const Case& c : cases) {
+        ++row;
+        bus.clearLog();
+        (form.get()->*c.button)->click();
+        ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == row; })) << c.frame.toHex().constData();
+        ASSERT_TRUE(WaitIdle());
+        ASSERT_TRUE(WaitFor([&] { return !Heard().empty(); }));
+        ASSERT_EQ(Heard().size(), 1u);
+        EXPECT_TRUE(Heard()[0].startsWith(c.frame)) << Heard()[0].toHex(' ').constData();
+        EXPECT_EQ(form->StatusText(1), QString::fromUtf8(c.status));
+        EXPECT_EQ(LatchCell(row, 1),
+                  QStringLiteral("    26"));
+        for (int column = 3; column <= 5; ++column)
+            EXPECT_EQ(LatchCell(row, column), column == c.column ? QString::fromUtf8(c.cell) : QString())
+                << "row " << row << ", column " << column;
+    }
+}
+
+} // namespace
