@@ -3,6 +3,9 @@
 
 Input layout (see fuzz_receive.cpp): one settings byte, one byte of pending Modbus requests, then
 chunks as a length byte and bytes.
+
+Files named found-* are not written here: they are inputs that fuzzing runs found to reach Modbus
+decoding paths the seeds do not, kept as found.
 """
 import pathlib
 
