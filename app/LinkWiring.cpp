@@ -1,14 +1,20 @@
 #include "app/Unit1.h"
 #include "operations/OperationState.h"
 #include "operations/TOperationThreads.h"
+#include "pages/StreamRecorder.h"
+#include "protocol/DeviceUnit.h"
 #include "protocol/LinkState.h"
 #include "protocol/ReplyTexts.h"
+#include "widgets/StreamChart.h"
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTime>
 #include <QTimer>
+#include <qcustomplot.h>
 
 namespace {
 // Latch-table cells begin with four blanks.
@@ -31,6 +37,7 @@ void TForm1::WireLink()
     Timer3->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     connect(Timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
+    connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
 }
 
 void TForm1::StopOperations()
@@ -79,13 +86,41 @@ void TForm1::EnableAfterDefaults()
     ActivateModbus();
 }
 
-// The stream page draws and records the samples here once it is built.
-void TForm1::StreamText(TDevice&, const QByteArray&) {}
+// Every sample of the line is decoded; the chart, the label and the status bar then show what
+// the last one left, and the recorded lines go to disk.
+void TForm1::StreamText(TDevice& device, const QByteArray& line)
+{
+    TStreamSampler& sampler = streamChart_->Sampler();
+    sampler.Line(line, device.ID_D, CheckBox_RecordThrd->isChecked());
+    const TStreamView view = sampler.Take();
+    streamChart_->ShowView(view);
+    if (!view.Label.isEmpty())
+        Label5->setText(view.Label);
+    if (view.Error) {
+        SetStatusText(2, QString::fromUtf8(ReplyText::DecodingError));
+        StartErrorClear();
+    }
+    if (!RecordLines.isEmpty())
+        streamRecorder_->Spool(RecordLines);
+}
 
-// The stream page's own clean-up after a stop joins this once it is built.
 void TForm1::UpdateAfterStopThread()
 {
     StreamRunning = false;
+    TabSheet1->setEnabled(true);
+    TabSheet3->setEnabled(true);
+    TabSheet5->setEnabled(true);
+    ComboBox1->setEnabled(true);
+    ActivateModbus();
+    TStreamChart& chart = *streamChart_;
+    if (!chart.Empty()) {
+        chart.SetAutoBottomMax(false);
+        chart.SetBottomRange(Chart1->xAxis->range().lower, chart.LastX());
+        chartPanning_ = true;
+        OperScroll();
+        chart.Replot();
+    }
+    SetStatusText(2, QString());
 }
 
 void TForm1::ShowModbusException(const QString& text, const QString& caption)

@@ -241,6 +241,9 @@ void TForm1::closeEvent(QCloseEvent* event)
 void TForm1::FormClose()
 {
     using namespace settings;
+    // A recording still running is written as a stop would write it, not lost with the window.
+    if (CheckBox_RecordThrd->isChecked())
+        CheckBox_RecordThrd->setChecked(false);
     if (CommPortDriver1->Connected())
         CommPortDriver1->Disconnect();
     IniFile ini(paths_.WorkingFile());

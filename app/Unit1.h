@@ -5,9 +5,11 @@
 #include <QByteArray>
 #include <QCursor>
 #include <QMainWindow>
+#include <QPoint>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -18,6 +20,7 @@ class QCustomPlot;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMouseEvent;
 class QPushButton;
 class QScrollBar;
 class QTabWidget;
@@ -32,6 +35,8 @@ class TMasterThread;
 class TOperationThreads;
 class TRadioGroup;
 class TStatusPanels;
+class TStreamChart;
+class TStreamRecorder;
 class Tsplash;
 
 // The port box entry behind which the built-in simulated bus runs.
@@ -142,10 +147,34 @@ class TForm1 : public QMainWindow, public TLinkView {
     void Timer3Timer();
     void UpdateAfterStopThread();
 
-    // ---- stream page markers (pages/StreamPage.cpp) ----
+    // ---- stream page (pages/StreamPage.cpp, pages/StreamChartMouse.cpp) ----
+    void Button6Click();
+    void Button7Click();
+    void Timer2Timer();
+    void CheckBox_RecordThrdClick();
     void CheckBox2Click();
     void Edit4Change();
     void Edit5Change();
+    void Chart1MouseDown(QMouseEvent* event);
+    void Chart1MouseMove(QMouseEvent* event);
+    void Chart1MouseUp(QMouseEvent* event);
+    void CursorPlusMinus(Qt::MouseButton Button, int X, int Y, bool DownMove);
+    void MouseCross(const QString& NChart, Qt::KeyboardModifiers Shift, Qt::MouseButtons Buttons, int X, int Y);
+    void DrawCross1(int X, int Y, double Value);
+    void Chart1Zoom();
+    void Chart1UndoZoom();
+    void Chart1Scroll();
+    void ScrollBar1Scroll();
+    void OperScroll();
+    // Series1 emptied with its gap heights, as a new stream begins.
+    void ClearStreamChart();
+    TStreamChart& StreamChart() { return *streamChart_; }
+    bool UndoZoomPending = false;
+    std::int32_t VisibleSpan = 0;
+    bool ZoomDragging = false;
+    bool PressOutsideChart = false;
+    std::int32_t DragStartX = 0;
+    std::int32_t DragStartY = 0;
 
     const SettingsPaths& Paths() const { return paths_; }
     bool FormCreating = true;
@@ -247,6 +276,12 @@ class TForm1 : public QMainWindow, public TLinkView {
     void LayoutLatchPage(int W, int H);
     void PlaceSplash();
     void SetMarker(QCPGraph* series, QLineEdit* edit, const QString& key);
+    // The left axis labels and increment for its current range.
+    void LeftAxisLabelRule();
+    // Panning with the right button once the stream has stopped.
+    void PanChart(const QPoint& to);
+    // Launches the stop again as soon as the launcher is free, without blocking.
+    void RetryStreamStop();
     // Key filter of the marker edits: a typed "." becomes ",".
     bool CorreciaVvoda(QObject* edit, QEvent* event);
     void ReportDeniedPorts(const QStringList& denied);
@@ -264,4 +299,10 @@ class TForm1 : public QMainWindow, public TLinkView {
     bool deniedPortsReported_ = false;
     std::unique_ptr<SimDemoBus> demoBus_;
     TOperationThreads* operationThreads_ = nullptr;
+    TStreamChart* streamChart_ = nullptr;
+    TStreamRecorder* streamRecorder_ = nullptr;
+    QTimer* streamStopRetry_ = nullptr;
+    bool chartPanning_ = false;
+    std::optional<QPoint> panFrom_;
+    bool scrollSync_ = false;
 };

@@ -1,4 +1,5 @@
 #include "operations/WorkerFactory.h"
+#include "operations/TThread10Unit.h"
 #include "operations/TThread11Unit.h"
 #include "operations/TThread13Unit.h"
 #include "operations/TThread14Unit.h"
@@ -15,6 +16,12 @@ using TMaker = std::shared_ptr<TWorkerThread> (*)(TForm1&, TOperationThreads&);
 template <class TWorker> std::shared_ptr<TWorkerThread> Make(TForm1&, TOperationThreads& threads)
 {
     return std::make_shared<TWorker>(threads);
+}
+
+// Workers that change the window through main-thread calls.
+template <class TWorker> std::shared_ptr<TWorkerThread> MakeWithForm(TForm1& form, TOperationThreads& threads)
+{
+    return std::make_shared<TWorker>(threads, form);
 }
 
 std::shared_ptr<TWorkerThread> MakeSaveToFlash(TForm1& form, TOperationThreads& threads)
@@ -36,8 +43,8 @@ constexpr std::array<TMaker, 16> Makers{
     nullptr,          // 4 write parameters
     nullptr,          // 5 defaults
     &MakeSaveToFlash, // 6 save to flash
-    nullptr,          // 7 start stream
-    nullptr,          // 8 stop stream
+    &MakeWithForm<TThread5>,  // 7 start stream
+    &MakeWithForm<TThread10>, // 8 stop stream
     &Make<TThread6>,  // 9 latch
     &Make<TThread7>,  // 10 read latch
     &Make<TThread8>,  // 11 read last result

@@ -1,18 +1,32 @@
 #include "app/Unit1.h"
 #include "app/Unit_Utils.h"
+#include "operations/OperationState.h"
 #include "pages/PageHelpers.h"
+#include "pages/StreamRecorder.h"
+#include "protocol/DeviceUnit.h"
+#include "protocol/LinkState.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/StreamChart.h"
+#include "widgets/StreamGraph.h"
 #include <QCheckBox>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <qcustomplot.h>
 
 namespace {
 
 constexpr int ChartTop = 86;
+constexpr int StopConfirmMs = 2000;
+constexpr int QuietCheckMs = 1000;
+// How often a stop that found the launcher busy tries again.
+constexpr int StopRetryMs = 20;
+constexpr int DefaultRecordInterval = 100;
 
 QLineEdit* MakeMarkerEdit(const QString& name, const QString& accessible, const QColor& colour, int y,
                           QWidget* page)
@@ -103,7 +117,8 @@ void TForm1::CreateStreamPage()
     Chart1->xAxis2->setRange(0, 1000);
     Chart1->xAxis2->setVisible(false);
     Chart1->yAxis2->setVisible(false);
-    Series1 = Chart1->addGraph(Chart1->xAxis, Chart1->yAxis);
+    auto* const streamSeries = new TStreamGraph(Chart1->xAxis, Chart1->yAxis);
+    Series1 = streamSeries;
     Series1->setName(QStringLiteral("Series1"));
     Series1->setPen(QPen(QColor(0xD0, 0x20, 0x20), 2));
     Series1->setLineStyle(QCPGraph::lsLine);
@@ -116,6 +131,24 @@ void TForm1::CreateStreamPage()
     ScrollBar1->setAccessibleName(QStringLiteral("Прокрутка графика"));
     ScrollBar1->setPageStep(6);
     ScrollBar1->hide();
+
+    streamChart_ = new TStreamChart(*Chart1, *streamSeries);
+    streamRecorder_ = new TStreamRecorder(paths_.ProgramDir, this);
+    streamStopRetry_ = new QTimer(this);
+    streamStopRetry_->setSingleShot(true);
+    streamStopRetry_->setInterval(StopRetryMs);
+    connect(streamStopRetry_, &QTimer::timeout, this, &TForm1::RetryStreamStop);
+    connect(Button6, &QPushButton::clicked, this, &TForm1::Button6Click);
+    connect(Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
+    // Toggled, not clicked: unchecking from code ends the recording as a click does.
+    connect(CheckBox_RecordThrd, &QCheckBox::toggled, this, &TForm1::CheckBox_RecordThrdClick);
+    connect(Chart1, &QCustomPlot::mousePress, this, &TForm1::Chart1MouseDown);
+    connect(Chart1, &QCustomPlot::mouseMove, this, &TForm1::Chart1MouseMove);
+    connect(Chart1, &QCustomPlot::mouseRelease, this, &TForm1::Chart1MouseUp);
+    connect(ScrollBar1, &QScrollBar::valueChanged, this, [this] {
+        if (!scrollSync_)
+            ScrollBar1Scroll();
+    });
 }
 
 void TForm1::LayoutStreamPage(int W, int H)
@@ -173,4 +206,144 @@ bool TForm1::CorreciaVvoda(QObject* edit, QEvent* event)
         return false;
     static_cast<QLineEdit*>(edit)->insert(QStringLiteral(","));
     return true;
+}
+
+namespace {
+TDevice* SelectedStreamRecord(const TForm1& form)
+{
+    try {
+        return form.ChangeDevice(form.ComboBox1->currentText());
+    } catch (const EConvertError&) {
+        return nullptr;
+    }
+}
+} // namespace
+
+void TForm1::ClearStreamChart()
+{
+    streamChart_->Clear();
+}
+
+void TForm1::Button6Click()
+{
+    ReceiveBuffer.clear();
+    Timer2->setInterval(StopConfirmMs);
+    if (ComboBox1->currentText().isEmpty())
+        return;
+    FirstSample = true;
+    ReferenceSample = 0;
+    ChartStart = true;
+    ClearStreamChart();
+    SetStatusText(1, QStringLiteral("Запускаем поток..."));
+    SetStatusText(2, QString());
+    TabSheet1->setEnabled(false);
+    TabSheet5->setEnabled(false);
+    ComboBox1->setEnabled(false);
+    RadioGroup_protocol_obm->setEnabled(false);
+
+    streamChart_->Sampler().Restart();
+    streamChart_->SetLeftLabels(0, 7, 0);
+    streamChart_->SetAutoBottomMax(true);
+    streamChart_->SetBottomRange(0, 1);
+    streamChart_->ShowView(streamChart_->Sampler().View());
+    ScrollBar1->hide();
+    chartPanning_ = false;
+    Chart1->setEnabled(true);
+
+    bool launched = false;
+    try {
+        launched = LaunchThread(7);
+    } catch (...) {
+        launched = false;
+    }
+    // A launch refused because another operation holds the launcher would leave the pages
+    // disabled for good; it is undone like a failed one.
+    if (!launched) {
+        TabSheet1->setEnabled(true);
+        TabSheet3->setEnabled(true);
+        TabSheet5->setEnabled(true);
+        ComboBox1->setEnabled(true);
+        ActivateModbus();
+        CheckBox_RecordThrd->setEnabled(false);
+        CheckBox_RecordThrd->setChecked(false);
+        SetStatusText(2, QString());
+    }
+}
+
+void TForm1::Button7Click()
+{
+    TDevice* const device = SelectedStreamRecord(*this);
+    if (!device || !device->threadResultIsExec) {
+        ReceiveBuffer.clear();
+        SetStatusText(1, QStringLiteral("Поток остановлен"));
+        return;
+    }
+    // While samples arrive the buffer holds the start of the next one; emptying it would lose
+    // that sample from the chart and the recording.
+    Button6->setEnabled(false);
+    if (ComboBox1->currentText().isEmpty())
+        return;
+    try {
+        LaunchThread(8);
+    } catch (...) {
+        // The user may press the button again.
+    }
+}
+
+void TForm1::Timer2Timer()
+{
+    if (Timer2->interval() != QuietCheckMs) {
+        // From now on every sample clears the flag: a second without one means the stream stopped.
+        Timer2->setInterval(QuietCheckMs);
+        StreamQuiet = true;
+        return;
+    }
+    Timer2->stop();
+    Timer2->setInterval(StopConfirmMs);
+    Button6->setEnabled(true);
+    if (StreamQuiet) {
+        if (TDevice* const device = SelectedStreamRecord(*this))
+            device->threadResultIsExec = false;
+        SetStatusText(1, QStringLiteral("Поток остановлен"));
+        CheckBox_RecordThrd->setEnabled(false);
+        CheckBox_RecordThrd->setChecked(false);
+        UpdateAfterStopThread();
+    } else {
+        SetStatusText(1, QStringLiteral("Поток не остановлен"));
+        RetryStreamStop();
+    }
+}
+
+// The running operation's completion needs the main thread, so the retry waits on a timer.
+void TForm1::RetryStreamStop()
+{
+    const TDevice* const device = SelectedStreamRecord(*this);
+    if (!device || !device->threadResultIsExec || !StreamRunning)
+        return;
+    bool launched = false;
+    try {
+        launched = LaunchThread(8);
+    } catch (...) {
+        launched = false;
+    }
+    if (!launched)
+        streamStopRetry_->start();
+}
+
+void TForm1::CheckBox_RecordThrdClick()
+{
+    if (CheckBox_RecordThrd->isChecked() && StreamRunning) {
+        RecordCounter = 0;
+        SetStatusText(2, QStringLiteral("Запись потока в файл..."));
+        RecordLines.clear();
+        bool isNumber = false;
+        const int interval = LabeledEdit_RecordThrd->text().toInt(&isNumber);
+        RecordInterval = isNumber ? interval : DefaultRecordInterval;
+        streamRecorder_->Begin();
+        return;
+    }
+    SetStatusText(2, QStringLiteral("Запись потока завершена"));
+    if (!streamRecorder_->End(RecordLines))
+        SetStatusText(2, QStringLiteral("Ошибка записи в файл Thread.txt"));
+    RecordLines.clear();
 }

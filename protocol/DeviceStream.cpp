@@ -1,19 +1,32 @@
 #include "protocol/DeviceUnit.h"
 #include "protocol/LinkState.h"
 #include "protocol/ReplyFields.h"
+#include "protocol/StreamGroups.h"
 #include <algorithm>
+#include <optional>
 
 namespace {
 constexpr qsizetype GroupLength = 7; // "!", five characters, CR
+
+// Digits only is the common case and needs no copy; anything else takes the general reader.
+std::optional<std::int64_t> GroupNumber(const char* digits, qsizetype length)
+{
+    std::int64_t value = 0;
+    for (qsizetype i = 0; i < length; ++i) {
+        const char c = digits[i];
+        if (c < '0' || c > '9')
+            return DecimalNumber(QByteArray(digits, length), false);
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
 } // namespace
 
-int TDevice::ValueCount(const QByteArray& st) const
+int CountGroups(const QByteArray& st, qsizetype from)
 {
-    // Counts as if the seven characters from each first "!" were cut out in turn, without
-    // copying: the characters before each "!" stay and never hold one.
+    // The characters before each "!" stay in the count's copy and never hold one.
     int count = 0;
-    qsizetype left = st.size();
-    qsizetype from = 0;
+    qsizetype left = st.size() - from;
     while (left > GroupLength - 1) {
         const qsizetype bang = st.indexOf('!', from);
         if (bang < 0)
@@ -26,22 +39,36 @@ int TDevice::ValueCount(const QByteArray& st) const
     return count;
 }
 
+bool ExtractGroup(const QByteArray& st, qsizetype& from, int& value, bool& nGroup)
+{
+    const qsizetype bang = st.indexOf('!', from);
+    if (bang < 0)
+        return false;
+    nGroup = bang + 1 < st.size() && st[bang + 1] == 'N';
+    bool ok = false;
+    if (bang + GroupLength - 1 < st.size() && st[bang + GroupLength - 1] == '\r') {
+        const char* const group = st.constData() + bang;
+        const auto number = nGroup ? GroupNumber(group + 2, 4) : GroupNumber(group + 1, 5);
+        if (number) {
+            value = static_cast<int>(*number);
+            ok = true;
+        }
+    }
+    from = std::min(bang + GroupLength, st.size());
+    return ok;
+}
+
+int TDevice::ValueCount(const QByteArray& st) const
+{
+    return CountGroups(st);
+}
+
 bool TDevice::ExtractValue(int& Value, QByteArray& st) const
 {
-    const qsizetype bang = st.indexOf('!');
-    bool ok = false;
-    if (bang >= 0) {
-        if (bang + GroupLength - 1 < st.size() && st[bang + GroupLength - 1] == '\r') {
-            const bool nForm = st[bang + 1] == 'N';
-            const auto number =
-                nForm ? DecimalNumber(st.mid(bang + 2, 4), false) : DecimalNumber(st.mid(bang + 1, 5), false);
-            if (number) {
-                Value = static_cast<int>(*number);
-                ok = true;
-            }
-        }
-        st.remove(0, std::min(bang + GroupLength, st.size()));
-    }
+    qsizetype from = 0;
+    bool nGroup = false;
+    const bool ok = ExtractGroup(st, from, Value, nGroup);
+    st.remove(0, from);
     ReceiveBuffer = st;
     return ok;
 }

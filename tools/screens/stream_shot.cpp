@@ -1,0 +1,61 @@
+// The stream page over the demo bus: a running stream, then the stopped chart zoomed with the
+// mouse.
+#include "ShotSupport.h"
+#include "operations/OperationState.h"
+#include "protocol/DeviceList.h"
+#include "protocol/DeviceUnit.h"
+#include "protocol/LinkState.h"
+#include "serial/TCommPortDriver.h"
+#include "widgets/StreamChart.h"
+#include <QComboBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <qcustomplot.h>
+
+int main(int argc, char** argv)
+{
+    ShotSession session(argc, argv);
+    TForm1& form = session.form();
+    session.CloseMessageBoxes();
+
+    // What a search over the demo bus leaves: its 115200-baud sensor at address 1, identified.
+    session.ChooseDemoPort();
+    SearchSpeed = 115200;
+    TDevice* const device = CreateSearchDevice("01");
+    if (!device)
+        return 1;
+    device->ID_D = 250;
+    form.ParamsLoaded.assign(1, false);
+    form.AddAddressItem(QStringLiteral("1"));
+    form.ComboBox1->setCurrentIndex(0);
+    form.TabSheet2->setEnabled(true);
+    form.TabSheet3->setEnabled(true);
+    form.TabSheet5->setEnabled(true);
+    form.SetComPortSpeed(115200);
+    form.CommPortDriver1->setComPort(form.ChoiceCOM(DemoPortName));
+    if (!form.CommPortDriver1->Connect())
+        return 1;
+    form.PageControl1->setCurrentWidget(form.TabSheet2);
+    ShotSession::Settle();
+
+    form.Button6->click();
+    ShotSession::WaitUntil([&] { return form.StreamChart().Count() >= 80; }, 20000);
+    form.StreamChart().ReplotNow();
+    ShotSession::Settle(100);
+    session.Save(QStringLiteral("stream-running"));
+
+    form.Button7->click();
+    ShotSession::WaitUntil([] { return !StreamRunning.load(); }, 8000);
+    ShotSession::Settle();
+    const QRect plot = form.StreamChart().PlotRect();
+    const QPoint from(plot.left() + plot.width() / 4, plot.top() + plot.height() / 5);
+    const QPoint to(plot.left() + plot.width() * 3 / 4, plot.top() + plot.height() * 4 / 5);
+    QTest::mousePress(form.Chart1, Qt::LeftButton, Qt::NoModifier, from);
+    QTest::mouseMove(form.Chart1, to);
+    QTest::mouseRelease(form.Chart1, Qt::LeftButton, Qt::NoModifier, to);
+    form.StreamChart().ReplotNow();
+    ShotSession::Settle();
+    session.Save(QStringLiteral("stream-zoomed"));
+    return session.Result();
+}
