@@ -4,6 +4,7 @@
 #include "operations/TThread13Unit.h"
 #include "operations/TThread14Unit.h"
 #include "operations/TThread2Unit.h"
+#include "operations/TThread5Unit.h"
 #include "operations/TThread6Unit.h"
 #include "operations/TThread7Unit.h"
 #include "operations/TThread8Unit.h"
