@@ -33,6 +33,7 @@ class TCommPortDriver;
 class TDevice;
 class TMasterThread;
 class TOperationThreads;
+struct TParamTexts;
 class TRadioGroup;
 class TStatusPanels;
 class TStreamChart;
@@ -109,7 +110,17 @@ class TForm1 : public QMainWindow, public TLinkView {
     std::vector<std::int32_t> SortOrder;
 
     // ---- parameters page (pages/ParamsPage.cpp) ----
+    void Button1Click();
+    void Button4Click();
+    void Button8Click();
     void Button15Click();
+    // Shows the record's parameters on the page and marks the grid as holding that sensor's.
+    void FillForm(const TDevice& record);
+    // Checks the page before a write; on the first failing check its control gets the focus and
+    // its message is shown. Stores the correction in the selected record once the grid passes.
+    bool Correct_Enter_Param();
+    // The page as a write encodes it: the value column and the radio group indexes.
+    TParamTexts ParamPageTexts() const;
 
     // ---- latch page (pages/LatchPage.cpp) ----
     void Button9Click();

@@ -4,6 +4,7 @@
 #include "operations/OperationState.h"
 #include "operations/TMasterThreadUnit.h"
 #include "operations/TOperationThreads.h"
+#include "operations/TThread3Unit.h"
 #include "operations/WorkerFactory.h"
 #include "protocol/DeviceUnit.h"
 #include "protocol/LinkState.h"
@@ -43,26 +44,6 @@ void StopStreamAfterTimeout(TForm1& form)
     form.CheckBox_RecordThrd->setEnabled(false);
     form.CheckBox_RecordThrd->setChecked(false);
     form.UpdateAfterStopThread();
-}
-
-// A parameter write that timed out before the sensor took its new address: the record and the
-// address box go back to the old address, which the sensor still answers to.
-void RollBackParameterWrite(TForm1& form)
-{
-    form.Label_Hint->show();
-    WritePending = false;
-    if (AddressWritten)
-        return;
-    const QByteArray old = OldAddressDec.load();
-    bool isNumber = false;
-    const int number = old.trimmed().toInt(&isNumber, 10);
-    TDevice* const device = SelectedRecordOrNull(form);
-    if (!isNumber || !device) {
-        qCWarning(lcOperations) << "old address" << old << "of the failed write not restored";
-        return;
-    }
-    device->AdressStr = QByteArray::number(number, 16).toUpper().rightJustified(2, '0');
-    form.UpdateComboBoxOfAdres(old);
 }
 
 void ShowTimeoutMessage(TForm1& form)

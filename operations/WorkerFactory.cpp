@@ -4,10 +4,13 @@
 #include "operations/TThread13Unit.h"
 #include "operations/TThread14Unit.h"
 #include "operations/TThread2Unit.h"
+#include "operations/TThread3Unit.h"
 #include "operations/TThread5Unit.h"
 #include "operations/TThread6Unit.h"
 #include "operations/TThread7Unit.h"
 #include "operations/TThread8Unit.h"
+#include "operations/TThread9Unit.h"
+#include "operations/TTrdDeviceUnit.h"
 #include "operations/Tthread1Unit.h"
 #include <array>
 
@@ -40,9 +43,9 @@ constexpr std::array<TMaker, 16> Makers{
     nullptr,          // 0 no operation
     &Make<Tthread1>,  // 1 switch on
     &Make<TThread2>,  // 2 switch off
-    nullptr,          // 3 read parameters
-    nullptr,          // 4 write parameters
-    nullptr,          // 5 defaults
+    &MakeWithForm<TTrdDevice>, // 3 read parameters
+    &MakeWithForm<TThread3>,   // 4 write parameters
+    &MakeWithForm<TThread9>,   // 5 defaults
     &MakeSaveToFlash, // 6 save to flash
     &MakeWithForm<TThread5>,  // 7 start stream
     &MakeWithForm<TThread10>, // 8 stop stream

@@ -1,16 +1,70 @@
 #include "app/Unit1.h"
+#include "app/Unit_Utils.h"
+#include "operations/OperationState.h"
 #include "operations/TThread11Unit.h"
+#include "operations/TThread3Unit.h"
+#include "operations/TThread9Unit.h"
+#include "operations/TTrdDeviceUnit.h"
 #include "pages/PageHelpers.h"
+#include "pages/ParamValidation.h"
+#include "protocol/DeviceUnit.h"
 #include "protocol/LinkState.h"
 #include "protocol/ParamSet.h"
+#include "widgets/ParamGrid.h"
 #include "widgets/RadioGroup.h"
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTableWidget>
+
+namespace {
+constexpr int ReadCode = 3;
+constexpr int WriteCode = 4;
+constexpr int DefaultsCode = 5;
+constexpr int ValueColumn = 1;
+
+// The record of the address box entry; nullptr when its text is no number or names none.
+TDevice* SelectedRecord(const TForm1& form)
+{
+    try {
+        return form.ChangeDevice(form.ComboBox1->currentText());
+    } catch (const EConvertError&) {
+        return nullptr;
+    }
+}
+
+// What an operation started from this page holds until it ends.
+void DisableForOperation(TForm1& form)
+{
+    form.PageControl1->setEnabled(false);
+    form.ComboBox1->setEnabled(false);
+    form.RadioGroup_protocol_obm->setEnabled(false);
+}
+
+// True when the operation started; an error raised while starting counts as not started.
+bool Launched(TForm1& form, int code)
+{
+    try {
+        return form.LaunchThread(code);
+    } catch (...) {
+        return false;
+    }
+}
+
+// A group box takes no focus itself; its first item does, as the user tabs into it.
+void FocusGroup(TRadioGroup& group)
+{
+    if (QWidget* const first = group.Button(0))
+        first->setFocus();
+    else
+        group.setFocus();
+}
+} // namespace
 
 void TForm1::CreateParamsPage()
 {
@@ -27,6 +81,9 @@ void TForm1::CreateParamsPage()
                          {4, 58, 196, 25}, TabSheet5);
     Button15 = MakeButton(QStringLiteral("Button15"), QStringLiteral("Записать во FLASH"), {4, 85, 196, 25},
                           TabSheet5);
+    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
+    connect(Button8, &QPushButton::clicked, this, &TForm1::Button8Click);
     connect(Button15, &QPushButton::clicked, this, &TForm1::Button15Click);
     RadioGroup6 =
         new TRadioGroup(QStringLiteral("RadioGroup6"), QStringLiteral("Способ вычисления результата:"),
@@ -62,6 +119,7 @@ void TForm1::CreateParamsPage()
     KGrid1->setColumnWidth(0, 265);
     for (int row = 0; row < KGrid1->rowCount(); ++row)
         KGrid1->setItem(row, 1, new QTableWidgetItem);
+    SetUpParamGrid(*KGrid1);
 
     Label_Hint = MakeLabel(QStringLiteral("Label_Hint"),
                            QStringLiteral("Параметры не действительны для выбранного датчика!"),
@@ -108,4 +166,129 @@ void TForm1::Button15Click()
         // Undone below like a refused launch; the error goes no further.
     }
     UndoSaveToFlashStart(*this);
+}
+
+// A read that another operation holds off disables nothing; one that fails to start is undone.
+void TForm1::Button1Click()
+{
+    ReceiveBuffer.clear();
+    if (ComboBox1->count() == 0 || OperationRunning)
+        return;
+    DisableForOperation(*this);
+    if (!Launched(*this, ReadCode))
+        UndoParamReadStart(*this);
+}
+
+void TForm1::Button8Click()
+{
+    ReceiveBuffer.clear();
+    if (ComboBox1->count() == 0 || OperationRunning)
+        return;
+    DisableForOperation(*this);
+    SetStatusText(1, QStringLiteral("Установка параметров по умолчанию..."));
+    if (!Launched(*this, DefaultsCode))
+        UndoDefaultsStart(*this);
+}
+
+// The record and the address box take the new address before the worker starts, because every
+// lookup from then on is by the new one. A launch that does not happen puts them back, so
+// nothing stays renamed or disabled.
+void TForm1::Button4Click()
+{
+    ReceiveBuffer.clear();
+    if (ComboBox1->count() == 0 || !Correct_Enter_Param())
+        return;
+    TDevice* const record = SelectedRecord(*this);
+    std::int64_t address = 0;
+    if (OperationRunning || !record ||
+        !ParamInteger(KGrid1->item(ParamRow::Address, ValueColumn)->text(), address))
+        return;
+    DisableForOperation(*this);
+    const QByteArray newDec = QByteArray::number(address);
+    NewAddressDec.store(newDec);
+    NewAddressHex.store(QByteArray::number(address, 16).toUpper().rightJustified(2, '0'));
+    OldAddressDec.store(ComboBox1->currentText().toLatin1());
+    WriteAddress.store(record->AdressStr.load());
+    record->AdressStr = NewAddressHex.load();
+    UpdateComboBoxOfAdres(newDec);
+    WritePending = true;
+    if (!Launched(*this, WriteCode)) {
+        UndoParamWriteStart(*this, *record);
+        return;
+    }
+    Label_Hint->hide();
+}
+
+void TForm1::FillForm(const TDevice& record)
+{
+    // An editor still open would write its stale text back over the new value.
+    KGrid1->setCurrentCell(-1, -1);
+    const TParamTexts texts = ParamTextsOf(record);
+    for (int row = 0; row < ParamRowCount; ++row)
+        KGrid1->item(row, ValueColumn)->setText(texts.rows[static_cast<std::size_t>(row)]);
+    RadioGroup1->SetItemIndex(texts.radio1);
+    RadioGroup2->SetItemIndex(texts.radio2);
+    RadioGroup6->SetItemIndex(texts.radio6);
+    RadioGroup5->SetItemIndex(texts.radio5);
+
+    SetStatusText(1, QStringLiteral("Чтение параметров завершено"));
+    PageControl1->setEnabled(true);
+    ComboBox1->setEnabled(true);
+    ActivateModbus();
+    const int index = ComboBox1->currentIndex();
+    ParamsShownIndex = index;
+    if (index >= 0) {
+        if (ParamsLoaded.size() <= static_cast<std::size_t>(index))
+            ParamsLoaded.resize(static_cast<std::size_t>(ComboBox1->count()), false);
+        ParamsLoaded[static_cast<std::size_t>(index)] = true;
+    }
+    Label_Hint->hide();
+}
+
+TParamTexts TForm1::ParamPageTexts() const
+{
+    TParamTexts texts;
+    for (int row = 0; row < ParamRowCount; ++row) {
+        const QTableWidgetItem* item = KGrid1->item(row, ValueColumn);
+        texts.rows[static_cast<std::size_t>(row)] = item ? item->text() : QString();
+    }
+    texts.radio1 = RadioGroup1->ItemIndex();
+    texts.radio2 = RadioGroup2->ItemIndex();
+    texts.radio6 = RadioGroup6->ItemIndex();
+    texts.radio5 = RadioGroup5->ItemIndex();
+    return texts;
+}
+
+bool TForm1::Correct_Enter_Param()
+{
+    const TParamCheck check = ::Correct_Enter_Param(ParamPageTexts());
+    if (check.Correction) {
+        if (TDevice* const record = SelectedRecord(*this))
+            StoreCorrection(*check.Correction, *record);
+    }
+    if (check.Passed)
+        return true;
+    switch (check.Focus) {
+    case TParamFocus::Grid:
+        KGrid1->setFocus();
+        KGrid1->setCurrentCell(check.Row, check.Column);
+        break;
+    case TParamFocus::RadioGroup1:
+        FocusGroup(*RadioGroup1);
+        break;
+    case TParamFocus::RadioGroup2:
+        FocusGroup(*RadioGroup2);
+        break;
+    case TParamFocus::RadioGroup6:
+        FocusGroup(*RadioGroup6);
+        break;
+    case TParamFocus::RadioGroup5:
+        FocusGroup(*RadioGroup5);
+        break;
+    case TParamFocus::None:
+        break;
+    }
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Ошибка"), check.Message, QMessageBox::Ok, this);
+    box.exec();
+    return false;
 }

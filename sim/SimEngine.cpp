@@ -87,6 +87,8 @@ void SimEngine::handleAscii(const SimInFrame& frame)
     for (SimSensor& sensor : sensors_) {
         if (!sensor.hears(frame.speed) || (!broadcast && sensor.address() != *address))
             continue;
+        if (!sensor.takeFrame())
+            continue;
         if (std::optional<SimReply> reply = sensor.onAsciiRequest(command, broadcast, frame.endUs))
             queueReply(sensor, std::move(*reply), frame.endUs);
     }
@@ -99,6 +101,8 @@ void SimEngine::handleModbus(const SimInFrame& frame)
     const bool broadcast = address == 0;
     for (SimSensor& sensor : sensors_) {
         if (!sensor.hears(frame.speed) || (!broadcast && sensor.address() != address))
+            continue;
+        if (!sensor.takeFrame())
             continue;
         if (std::optional<SimReply> reply = sensor.onModbusRequest(body, broadcast, frame.endUs))
             queueReply(sensor, std::move(*reply), frame.endUs);

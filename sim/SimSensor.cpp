@@ -48,6 +48,17 @@ bool SimSensor::hears(int lineSpeed) const
     return !faults_.noAnswer && lineSpeed == speed();
 }
 
+bool SimSensor::takeFrame()
+{
+    if (faults_.framesBeforeSilence == 0) {
+        faults_.noAnswer = true;
+        return false;
+    }
+    if (faults_.framesBeforeSilence > 0)
+        --faults_.framesBeforeSilence;
+    return true;
+}
+
 QByteArray SimSensor::addressText() const
 {
     return QByteArray::number(address(), 16).toUpper().rightJustified(2, '0');

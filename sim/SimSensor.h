@@ -46,6 +46,9 @@ class SimSensor {
     void setRegister(int code, std::uint8_t value);
     SimFaults faults() const { return faults_; }
     void setFaults(const SimFaults& faults) { faults_ = faults; }
+    // Counts a frame addressed to this sensor against framesBeforeSilence; false once the sensor
+    // has fallen silent.
+    bool takeFrame();
     void setMeasurement(SimMeasureMode mode, std::uint16_t value) { measurement_.setMode(mode, value); }
     void setRates(double outOfRange, double noResult) { measurement_.setRates(outOfRange, noResult); }
     // Power off and on: parameters come back from flash, the power-on registers take effect.

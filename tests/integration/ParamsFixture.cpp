@@ -1,0 +1,71 @@
+#include "ParamsFixture.h"
+#include "operations/OperationState.h"
+#include "protocol/DeviceList.h"
+#include "protocol/DeviceUnit.h"
+#include "protocol/LinkState.h"
+#include "serial/TCommPortDriver.h"
+#include <QComboBox>
+#include <QPushButton>
+#include <QTableWidget>
+
+void ParamsBusTest::TearDown()
+{
+    WritePending = false;
+    AddressWritten = false;
+    BusFormTest::TearDown();
+}
+
+QString ParamsBusTest::Cell(int row) const
+{
+    return form->KGrid1->item(row, 1)->text();
+}
+
+void ParamsBusTest::SetCell(int row, const QString& text)
+{
+    form->KGrid1->item(row, 1)->setText(text);
+}
+
+TParamTexts ParamsBusTest::Page() const
+{
+    return form->ParamPageTexts();
+}
+
+bool ParamsBusTest::Read()
+{
+    form->SetStatusText(1, QString());
+    form->Button1->click();
+    return WaitFor([&] { return form->StatusText(1) == QStringLiteral("Чтение параметров завершено"); },
+                   5000) &&
+           WaitIdle();
+}
+
+bool ParamsBusTest::Write()
+{
+    form->SetStatusText(1, QString());
+    form->Button4->click();
+    return WaitFor([&] { return form->StatusText(1) == QStringLiteral("Параметры записаны"); }, 5000) &&
+           WaitIdle();
+}
+
+TDevice* ParamsBusTest::AddSelectedSensor(int address, int speed)
+{
+    SimSensorConfig config;
+    config.address = address;
+    config.speed = speed;
+    if (bus.addSensor(config) < 0)
+        return nullptr;
+    SearchSpeed = speed;
+    TDevice* const added =
+        CreateSearchDevice(QByteArray::number(address, 16).toUpper().rightJustified(2, '0'));
+    const QString text = QString::number(address);
+    form->AddAddressItem(text);
+    form->ParamsLoaded.assign(static_cast<std::size_t>(form->ComboBox1->count()), false);
+    form->ComboBox1->setCurrentIndex(form->ComboBox1->findText(text));
+    form->SetComPortSpeed(speed);
+    return added;
+}
+
+std::vector<QString> RowsOf(const TParamTexts& page)
+{
+    return {page.rows.begin(), page.rows.end()};
+}

@@ -1,0 +1,83 @@
+// The parameters page over the demo bus after a read of sensor 1, and the same page with the
+// drop-down editor of the line speed open.
+#include "ShotSupport.h"
+#include "protocol/DeviceList.h"
+#include "protocol/DeviceUnit.h"
+#include "protocol/LinkState.h"
+#include "serial/TCommPortDriver.h"
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <cstdio>
+
+namespace {
+
+// What the bus search and the identification leave behind for the demo sensors.
+bool AfterSearch(TForm1& form)
+{
+    struct Found {
+        const char* address;
+        int speed;
+    };
+    const Found found[] = {{"01", 115200}, {"02", 9600}, {"03", 57600}};
+    ClearDevices();
+    for (const Found& f : found) {
+        SearchSpeed = f.speed;
+        if (!CreateSearchDevice(f.address))
+            return false;
+        form.AddAddressItem(QString::number(QByteArray(f.address).toInt(nullptr, 16)));
+    }
+    form.ParamsLoaded.assign(3, false);
+    form.ComboBox1->setCurrentIndex(0);
+    for (QWidget* page : {form.TabSheet2, form.TabSheet3, form.TabSheet5})
+        page->setEnabled(true);
+    form.CommPortDriver1->setComPort(form.ChoiceCOM(DemoPortName));
+    form.ComboBox1Change();
+    return form.CommPortDriver1->Connect();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    ShotSession session(argc, argv);
+    TForm1& form = session.form();
+    session.ChooseDemoPort();
+    session.CloseMessageBoxes();
+    if (!AfterSearch(form)) {
+        std::fprintf(stderr, "the demo bus could not be opened\n");
+        return 1;
+    }
+    form.PageControl1->setCurrentWidget(form.TabSheet5);
+    form.Button1->click();
+    if (!ShotSession::WaitUntil(
+            [&] { return form.StatusText(1) == QStringLiteral("Чтение параметров завершено"); }, 5000)) {
+        std::fprintf(stderr, "the parameters were not read\n");
+        return 1;
+    }
+    ShotSession::WaitUntil([] { return !OperationRunning.load(); }, 2000);
+    ShotSession::Settle(200);
+    session.Save(QStringLiteral("params-page"));
+
+    // The line speed's drop-down, open over the grid.
+    form.KGrid1->setFocus();
+    form.KGrid1->setCurrentCell(6, 1);
+    ShotSession::Settle(100);
+    if (auto* combo = qobject_cast<QComboBox*>(form.KGrid1->indexWidget(form.KGrid1->model()->index(6, 1)))) {
+        combo->showPopup();
+        ShotSession::Settle(300);
+    }
+    session.Save(QStringLiteral("params-page-editor"));
+    // A popup is a window of its own: it is saved from the screen with the window beneath it.
+    if (QWidget* popup = QApplication::activePopupWidget())
+        session.Save(*popup, QStringLiteral("params-page-editor-list"));
+
+    form.KGrid1->setCurrentCell(7, 1);
+    ShotSession::Settle(200);
+    session.Save(QStringLiteral("params-page-line-editor"));
+    return session.Result();
+}
