@@ -108,6 +108,9 @@ class TForm1 : public QMainWindow, public TLinkView {
     std::int32_t SortColumn = -1;
     bool SortAscending = false;
     std::vector<std::int32_t> SortOrder;
+    // Ends a search that lists nothing (none found, or it could not go on): the search controls
+    // are usable again, the other three pages stay as the search left them.
+    void EndSearchWithoutList(const QString& status);
 
     // ---- parameters page (pages/ParamsPage.cpp) ----
     void Button1Click();

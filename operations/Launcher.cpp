@@ -98,10 +98,12 @@ void TForm1::LaunchTreadOnTerminate(TMasterThread& Sender)
         return;
     }
     // The launcher stays held through the pause, which runs on a timer rather than blocking the
-    // main thread.
+    // main thread. The end of the search releases it itself, once its worker has really ended.
     QTimer::singleShot(PauseAfterOperationMs, this, [this, code, outOfSignal] {
-        if (code == IdentificationCode)
+        if (code == IdentificationCode) {
             EndOfSearchStep(outOfSignal);
+            return;
+        }
         OperationRunning = false;
     });
 }

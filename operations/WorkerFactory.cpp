@@ -1,10 +1,12 @@
 #include "operations/WorkerFactory.h"
 #include "operations/TThread10Unit.h"
 #include "operations/TThread11Unit.h"
+#include "operations/TThread12Unit.h"
 #include "operations/TThread13Unit.h"
 #include "operations/TThread14Unit.h"
 #include "operations/TThread2Unit.h"
 #include "operations/TThread3Unit.h"
+#include "operations/TThread4Unit.h"
 #include "operations/TThread5Unit.h"
 #include "operations/TThread6Unit.h"
 #include "operations/TThread7Unit.h"
@@ -12,6 +14,7 @@
 #include "operations/TThread9Unit.h"
 #include "operations/TTrdDeviceUnit.h"
 #include "operations/Tthread1Unit.h"
+#include "protocol/LinkState.h"
 #include <array>
 
 namespace {
@@ -38,6 +41,17 @@ std::shared_ptr<TWorkerThread> MakeReadAllLatches(TForm1& form, TOperationThread
     return std::make_shared<TThread13>(threads, form);
 }
 
+// A probe pass runs at the line speed the search had reached when its supervisor made it.
+std::shared_ptr<TWorkerThread> MakeProbePass(TForm1& form, TOperationThreads& threads)
+{
+    return std::make_shared<TThread4>(threads, form, SearchSpeed.load());
+}
+
+std::shared_ptr<TWorkerThread> MakeIdentification(TForm1& form, TOperationThreads& threads)
+{
+    return std::make_shared<TThread12>(threads, form);
+}
+
 // Indexed by operation code; the operations without an entry are not built yet.
 constexpr std::array<TMaker, 16> Makers{
     nullptr,          // 0 no operation
@@ -52,8 +66,8 @@ constexpr std::array<TMaker, 16> Makers{
     &Make<TThread6>,  // 9 latch
     &Make<TThread7>,  // 10 read latch
     &Make<TThread8>,  // 11 read last result
-    nullptr,          // 12 probe pass
-    nullptr,          // 13 identification
+    &MakeProbePass,      // 12 probe pass
+    &MakeIdentification, // 13 identification
     &MakeReadAllLatches, // 14 read all latches
     &Make<TThread14>, // 15 configure
 };

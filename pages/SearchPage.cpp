@@ -1,15 +1,53 @@
 #include "app/Unit1.h"
+#include "operations/OperationLog.h"
+#include "operations/TThread12Unit.h"
+#include "operations/TThread4Unit.h"
 #include "pages/ColumnWidths.h"
 #include "pages/PageHelpers.h"
+#include "pages/SearchInput.h"
+#include "pages/SearchSort.h"
+#include "protocol/DeviceList.h"
+#include "protocol/DeviceUnit.h"
 #include "protocol/LinkState.h"
+#include "serial/TCommPortDriver.h"
+#include "widgets/ProgressBar.h"
+#include "widgets/RadioGroup.h"
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+constexpr int ProbePassCode = 12;
+constexpr int FirstSearchSpeed = 9600;
+
+void AppendSearchRow(QTreeWidget& list, const TSearchRow& row)
+{
+    auto* const item = new QTreeWidgetItem(&list, SearchRowTexts(row));
+    item->setTextAlignment(SearchColumn::Address, Qt::AlignLeft | Qt::AlignVCenter);
+    for (int column = SearchColumn::Speed; column < SearchColumn::Count; ++column)
+        item->setTextAlignment(column, Qt::AlignCenter);
+}
+
+std::vector<TSearchRow> FoundRows()
+{
+    std::vector<TSearchRow> rows;
+    const int count = DeviceCount();
+    rows.reserve(static_cast<std::size_t>(count));
+    for (int index = 0; index < count; ++index) {
+        if (const TDevice* const device = Devices.At(index))
+            rows.push_back(SearchRowOf(*device));
+    }
+    return rows;
+}
+} // namespace
 
 void TForm1::CreateSearchPage()
 {
@@ -24,6 +62,7 @@ void TForm1::CreateSearchPage()
                          TabSheet1);
     Button12 = MakeButton(QStringLiteral("Button12"), QStringLiteral("Настроить датчик"), {38, 164, 129, 25},
                           TabSheet1);
+    connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
     connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
     connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
     connect(Button12, &QPushButton::clicked, this, &TForm1::Button12Click);
@@ -70,6 +109,11 @@ void TForm1::CreateSearchPage()
     const int widths[] = {header->defaultSectionSize(), 80, 90, 158, 135, 114};
     for (int column = 0; column < 6; ++column)
         ListView1->setColumnWidth(column, widths[column]);
+    // Headers wider than their column end in an ellipsis and show in full as a tooltip.
+    header->setTextElideMode(Qt::ElideRight);
+    for (int column = 0; column < 6; ++column)
+        ListView1->headerItem()->setToolTip(column, ListView1->headerItem()->text(column));
+    connect(header, &QHeaderView::sectionClicked, this, &TForm1::ListView1ColumnClick);
 }
 
 void TForm1::LayoutSearchPage(int W, int H)
@@ -118,4 +162,91 @@ void TForm1::Button12Click()
     SetStatusText(0, QString());
     if (ComboBox1->count() > 0)
         LaunchThread(15);
+}
+
+void TForm1::Button5Click()
+{
+    // Workers hold pointers into Devices, which a search empties: nothing starts while one lives.
+    if (OperationRunning || TThread4::Running() || TThread12::Running())
+        return;
+    const TSearchInput input = CheckSearchInput(Edit1->text(), Edit2->text());
+    if (!input.Accepted()) {
+        QLineEdit* const field = input.refused == TSearchInput::Field::Delay ? Edit1 : Edit2;
+        field->setFocus();
+        field->selectAll();
+        QMessageBox box(QMessageBox::Warning, SearchInputCaption(), input.message, QMessageBox::Ok, this);
+        box.exec();
+        return;
+    }
+
+    ReceiveBuffer.clear();
+    CommPortDriver1->FlushBuffers(true, true);
+    Button5->setEnabled(false);
+    TabSheet2->setEnabled(false);
+    TabSheet3->setEnabled(false);
+    TabSheet5->setEnabled(false);
+    ComboBox1->setEnabled(false);
+    ComboBox2->setEnabled(false);
+    RadioGroup_protocol_obm->setEnabled(false);
+    ProbeDelay = input.delay;
+    SearchRange = input.range;
+    WatchdogTime = input.watchdog;
+    QProgressBar1->setValue(0);
+    QProgressBar1->SetCaption(QString());
+    QProgressBar1->show();
+    ComboBox1->clear();
+    ComboBox1->setCurrentIndex(-1);
+    SetStatusText(1, QStringLiteral("Поиск..."));
+    SearchMode = true;
+    ClearDevices();
+    ListView1->clear();
+    try {
+        if (CommPortDriver1->Connected())
+            CommPortDriver1->Disconnect();
+        CommPortDriver1->setComPort(ChoiceCOM(ComboBox2->currentText()));
+        // A port that does not open is a failed search, not a bus without sensors.
+        if (!CommPortDriver1->Connect())
+            throw std::runtime_error("the port does not open");
+        SearchSpeed = FirstSearchSpeed;
+        if (!LaunchThread(ProbePassCode))
+            throw std::runtime_error("the first probe pass was not launched");
+    } catch (const std::exception& e) {
+        qCWarning(lcOperations) << "bus search not started:" << e.what();
+        SearchMode = false;
+        EndSearchWithoutList(QStringLiteral("Поиск завершён: ошибка поиска"));
+    }
+}
+
+void TForm1::AddIDInfo()
+{
+    for (const TSearchRow& row : FoundRows())
+        AppendSearchRow(*ListView1, row);
+}
+
+void TForm1::ListView1ColumnClick(int Column)
+{
+    if (ListView1->topLevelItemCount() == 0)
+        return;
+    NextSortState(Column, SortColumn, SortAscending);
+    Sort();
+    const std::vector<TSearchRow> rows = FoundRows();
+    ListView1->clear();
+    const auto append = [&](std::int32_t index) {
+        if (index >= 0 && static_cast<std::size_t>(index) < rows.size())
+            AppendSearchRow(*ListView1, rows[static_cast<std::size_t>(index)]);
+    };
+    if (SortAscending)
+        std::for_each(SortOrder.begin(), SortOrder.end(), append);
+    else
+        std::for_each(SortOrder.rbegin(), SortOrder.rend(), append);
+}
+
+void TForm1::Sort()
+{
+    SortOrder = SearchSortOrder(FoundRows(), SortColumn);
+}
+
+bool TForm1::CompareString(const QByteArray& S1, const QByteArray& S2)
+{
+    return SearchCompareString(S1, S2);
 }

@@ -68,7 +68,7 @@ std::optional<SimReply> SimSensor::onAsciiRequest(const QByteArray& command, boo
         last_ = measure(nowUs);
         body = "LR" + resultField(last_);
     } else if (command == "ID") {
-        if (broadcast)
+        if (broadcast || faults_.noIdentAnswer)
             return std::nullopt;
         return SimReply{identText(), speed()};
     } else {

@@ -150,6 +150,8 @@ std::optional<SimReply> SimSensor::modbusRead(const QByteArray& body, std::int64
         const RegisterKind kind = kindOf(reg);
         if (kind == RegisterKind::Reserved || kind == RegisterKind::Absent)
             return modbusException(address(), kReadHolding, SimModbusError::IllegalAddress);
+        if (kind == RegisterKind::Ident && faults_.noIdentAnswer)
+            return std::nullopt;
     }
     QByteArray payload;
     payload.append(static_cast<char>(kReadHolding));

@@ -34,6 +34,7 @@ struct SimFaults {
     int splitGapMs = 0;            // ... for this long
     bool ignoreStop = false;       // a running stream neither stops nor echoes the stop request
     int modbusException = 0;       // >0: every Modbus request to the sensor draws this exception code
+    bool noIdentAnswer = false;    // the identification request (either protocol) goes unanswered
     int framesBeforeSilence = -1;  // >=0: the sensor takes this many more frames meant for it, then
                                    // hears nothing more, as if it had lost power mid-exchange
     bool operator==(const SimFaults&) const = default;
