@@ -21,6 +21,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <algorithm>
 
 namespace {
 constexpr int ReadCode = 3;
@@ -144,7 +145,10 @@ void TForm1::FillParamCaptions()
         item->setBackground(KGrid1->palette().button());
         KGrid1->setItem(row, 0, item);
     }
-    KGrid1->setColumnWidth(0, 265);
+    // 265 pixels, or wider where the desktop's font would cut a caption short: the value column
+    // takes what is left either way.
+    KGrid1->resizeColumnToContents(0);
+    KGrid1->setColumnWidth(0, std::max(265, KGrid1->columnWidth(0)));
 }
 
 // The page control, the address box and the protocol selector stay disabled until the echo has

@@ -34,7 +34,9 @@ double TimeOperation(TForm1& form, QPushButton& button, const QString& done)
     if (!QTest::qWaitFor([&] { return form.StatusText(1) == done; }, 10000))
         return -1;
     const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
-    QTest::qWaitFor([] { return !OperationRunning.load(); }, 3000);
+    // The next operation may start only once the launcher is free.
+    if (!QTest::qWaitFor([] { return !OperationRunning.load(); }, 3000))
+        return -1;
     return ms;
 }
 
