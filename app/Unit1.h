@@ -129,6 +129,7 @@ class TForm1 : public QMainWindow, public TLinkView {
     void Button9Click();
     void Button10Click();
     void Button11Click();
+    void Button_LatchAllClick();
     void Button_ReadAllLanchClick();
     void Button_ClearTableClick();
     void BitBtn_ExcelClick();

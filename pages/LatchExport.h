@@ -21,8 +21,9 @@ TLatchTable LatchTableOf(const QTableWidget& grid);
 
 // One line per row, header first: each cell without its leading blanks and followed by ";".
 QStringList ReportLines(const TLatchTable& table);
-// Writes the lines, CR LF ended, replacing the file only once all of it is written. False, with
-// the reason in *error, when the file could not be written; an older file then stays unchanged.
+// Writes the lines in the system's 8-bit encoding (UTF-8 here), CR LF ended, replacing the file
+// only once all of it is written. False, with the reason in *error, when the file could not be
+// written; an older file then stays unchanged.
 bool WriteReport(const QString& path, const TLatchTable& table, QString* error);
 
 // A worksheet cell: a number, a time of day as a fraction of a day, or a text.

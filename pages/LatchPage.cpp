@@ -2,6 +2,7 @@
 #include "app/Unit1.h"
 #include "app/Unit_Utils.h"
 #include "pages/ColumnWidths.h"
+#include "pages/LatchAllRun.h"
 #include "pages/LatchExport.h"
 #include "pages/PageHelpers.h"
 #include "protocol/DeviceList.h"
@@ -77,6 +78,7 @@ void TForm1::CreateLatchPage()
         button->setToolTip(button->text());
     Button_ReadAllLanch = MakeButton(QStringLiteral("Button_ReadAllLanch"), QStringLiteral("Считать все"),
                                      {4, 152, 168, 25}, TabSheet3);
+    connect(Button_LatchAll, &QPushButton::clicked, this, &TForm1::Button_LatchAllClick);
     connect(Button_ReadAllLanch, &QPushButton::clicked, this, &TForm1::Button_ReadAllLanchClick);
 
     // Row 0 of the table is the header; it stays in view as the widget's horizontal header, so
@@ -151,6 +153,22 @@ void TForm1::Button_ReadAllLanchClick()
     ReceiveBuffer.clear();
     if (ComboBox1->count() > 0)
         LaunchThread(14);
+}
+
+void TForm1::Button_LatchAllClick()
+{
+    ReceiveBuffer.clear();
+    if (ComboBox1->count() == 0 || DeviceCount() == 0)
+        return;
+    if (const TLatchAllRun* const run = findChild<TLatchAllRun*>(); run && run->Running())
+        return;
+    SortColumn = 1;
+    Sort();
+    std::vector<int> speeds;
+    for (const std::int32_t index : SortOrder)
+        if (const TDevice* const device = Devices.At(index))
+            speeds.push_back(device->ComPortSpeed.load());
+    (new TLatchAllRun(*this, LatchAllSpeeds(speeds), ProbePauseMs()))->Start();
 }
 
 // Re-applying an unchanged speed would purge the output queue, and with it a broadcast that may

@@ -1,3 +1,4 @@
+#include "pages/LatchAllRun.h"
 #include "pages/LatchExport.h"
 #include <QDir>
 #include <QFile>
@@ -134,6 +135,23 @@ TEST(LatchSheetCell, EachColumnHasItsRule)
             EXPECT_EQ(cell.text, c.cell.text) << c.column << " '" << c.text << "'";
         }
     }
+}
+
+TEST(LatchAllSpeeds, OneBroadcastPerDistinctSpeedOnlyWhenThereAreSeveral)
+{
+    struct Case {
+        std::vector<int> sensors;
+        std::vector<int> broadcasts;
+    };
+    const Case cases[] = {
+        {{}, {}},
+        {{9600}, {}},
+        {{19200, 19200}, {}},
+        {{9600, 19200, 19200}, {9600, 19200}},
+        {{9600, 9600, 115200, 921600}, {9600, 115200, 921600}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(LatchAllSpeeds(c.sensors), c.broadcasts) << c.sensors.size() << " sensors";
 }
 
 // The distribution's interpreter carries the distribution's openpyxl; one earlier in PATH may not.

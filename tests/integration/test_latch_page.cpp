@@ -90,12 +90,90 @@ class LatchPageTest : public BusFormTest {
         return heard;
     }
 
+    void ExpectLatchAllRow(int row) const
+    {
+        EXPECT_EQ(LatchCell(row, 0), Blanks4 + QString::number(row));
+        EXPECT_EQ(LatchCell(row, 1), Blanks4);
+        EXPECT_TRUE(TimeCell.match(LatchCell(row, 2)).hasMatch()) << LatchCell(row, 2).toStdString();
+        EXPECT_EQ(LatchCell(row, 3), QStringLiteral("           Защёлкнуты все"));
+        EXPECT_EQ(LatchCell(row, 4), QString());
+        EXPECT_EQ(LatchCell(row, 5), QString());
+        EXPECT_EQ(form->StatusText(1), QStringLiteral("Результаты защёлкнуты"));
+    }
+
     QString ProgramFile(const QString& name) const { return QDir(program.path()).filePath(name); }
 
     std::vector<int> busSensors;
     std::vector<QUrl> opened;
     bool openResult = true;
 };
+
+TEST_F(LatchPageTest, LatchAllBroadcastsOncePerSpeedAscendingThenReturnsToTheChosenSensor)
+{
+    UseSensors({{0x02, 19200, 4000}, {0x01, 9600, 2000}, {0x03, 19200, 6000}}, 0x01);
+    bus.clearLog();
+    form->Button_LatchAll->click();
+    ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == 1; }));
+    EXPECT_EQ(HeardAt(), (std::vector<HeardFrame>{{"#00FX\r", 9600}, {"#00FX\r", 19200}}));
+    EXPECT_EQ(bus.lineSpeed(), 9600);
+    EXPECT_EQ(form->SortColumn, 1);
+    EXPECT_FALSE(OperationRunning.load());
+    for (std::size_t i = 0; i < busSensors.size(); ++i)
+        EXPECT_EQ(bus.status(busSensors[i]).latched, (std::vector<int>{4000, 2000, 6000}[i])) << i;
+    ExpectLatchAllRow(1);
+}
+
+TEST_F(LatchPageTest, LatchAllOnOneSpeedBroadcastsOnceWithoutSwitching)
+{
+    UseSensors({{0x02, 19200, 4000}, {0x03, 19200, 6000}}, 0x03);
+    bus.clearLog();
+    form->Button_LatchAll->click();
+    ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return !HeardAt().empty(); }));
+    EXPECT_EQ(HeardAt(), (std::vector<HeardFrame>{{"#00FX\r", 19200}}));
+    EXPECT_EQ(bus.status(busSensors[0]).latched, 4000);
+    EXPECT_EQ(bus.status(busSensors[1]).latched, 6000);
+    ExpectLatchAllRow(1);
+}
+
+TEST_F(LatchPageTest, LatchAllHoldsTheLauncherThroughItsPauses)
+{
+    UseSensors({{0x01, 9600, 2000}, {0x02, 19200, 4000}}, 0x02);
+    ProbeDelay = 200;
+    bus.clearLog();
+    form->Button_LatchAll->click();
+    form->Button9->click();
+    form->Button_LatchAll->click();
+    ASSERT_TRUE(WaitFor([&] { return form->CountRowTable >= 1; }));
+    QTest::qWait(150);
+    EXPECT_EQ(form->CountRowTable, 1) << "a click during the run starts nothing";
+    EXPECT_EQ(HeardAt(), (std::vector<HeardFrame>{{"#00FX\r", 9600}, {"#00FX\r", 19200}}));
+    EXPECT_FALSE(OperationRunning.load());
+}
+
+TEST_F(LatchPageTest, ReadAllAfterLatchAllReadsEverySensorAtItsOwnSpeedInListOrder)
+{
+    UseSensors({{0x01, 9600, 2000}, {0x02, 19200, 4000}, {0x03, 115200, 6000}}, 0x01);
+    form->Button_LatchAll->click();
+    ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == 1; }));
+    bus.clearLog();
+    form->Button_ReadAllLanch->click();
+    ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == 4; }, 5000));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(HeardAt(),
+              (std::vector<HeardFrame>{{"#01FR\r", 9600}, {"#02FR\r", 19200}, {"#03FR\r", 115200}}));
+    const char* const values[] = {"               10,00", "               20,00", "               30,00"};
+    for (int sensorRow = 1; sensorRow <= 3; ++sensorRow) {
+        const int row = sensorRow + 1;
+        EXPECT_EQ(LatchCell(row, 0), Blanks4 + QString::number(row));
+        EXPECT_EQ(LatchCell(row, 1), Blanks4 + QString::number(sensorRow));
+        EXPECT_EQ(LatchCell(row, 3), QString());
+        EXPECT_EQ(LatchCell(row, 4), QString::fromUtf8(values[sensorRow - 1]));
+        EXPECT_EQ(LatchCell(row, 5), QString());
+    }
+    EXPECT_EQ(bus.lineSpeed(), 9600) << "back at the chosen sensor's speed";
+    EXPECT_EQ(form->StatusText(1), QStringLiteral("Результат прочитан из защёлки"));
+}
 
 TEST_F(LatchPageTest, ReadAllStoppedByTheWatchdogStillReturnsToTheChosenSpeed)
 {
@@ -218,6 +296,8 @@ TEST_F(LatchPageTest, ModbusLatchReadAndLatchAllAddTheirRows)
          "Последний результат прочитан"},
         {&TForm1::Button_ReadAllLanch, QByteArray::fromHex("1a0301000001861d"), 4, "               125,00",
          "Результат прочитан из защёлки"},
+        {&TForm1::Button_LatchAll, QByteArray::fromHex("000600bc46587a65"), 3, "           Защёлкнуты все",
+         "Результаты защёлкнуты"},
     };
     int row = 0;
     for (const Case& c : cases) {
@@ -231,7 +311,7 @@ TEST_F(LatchPageTest, ModbusLatchReadAndLatchAllAddTheirRows)
         EXPECT_TRUE(Heard()[0].startsWith(c.frame)) << Heard()[0].toHex(' ').constData();
         EXPECT_EQ(form->StatusText(1), QString::fromUtf8(c.status));
         EXPECT_EQ(LatchCell(row, 1),
-                  QStringLiteral("    26"));
+                  c.button == &TForm1::Button_LatchAll ? Blanks4 : QStringLiteral("    26"));
         for (int column = 3; column <= 5; ++column)
             EXPECT_EQ(LatchCell(row, column), column == c.column ? QString::fromUtf8(c.cell) : QString())
                 << "row " << row << ", column " << column;

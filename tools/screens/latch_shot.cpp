@@ -1,0 +1,89 @@
+// The latch page over the demo bus after a few latches and reads, and the workbook and text
+// file its two exports write (copied beside the pictures for a look in other programs).
+#include "ShotSupport.h"
+#include "pages/LatchExport.h"
+#include "protocol/DeviceList.h"
+#include "protocol/DeviceUnit.h"
+#include "protocol/LinkState.h"
+#include "serial/TCommPortDriver.h"
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QUrl>
+#include <cstdio>
+
+namespace {
+
+// What the bus search and the identification leave behind for the first three demo sensors.
+bool AfterSearch(TForm1& form)
+{
+    struct Found {
+        const char* address;
+        int speed;
+        double range;
+    };
+    const Found found[] = {{"01", 115200, 250.0}, {"02", 9600, 50.0}, {"03", 57600, 1000.0}};
+    ClearDevices();
+    for (const Found& f : found) {
+        SearchSpeed = f.speed;
+        TDevice* const device = CreateSearchDevice(f.address);
+        if (!device)
+            return false;
+        device->ID_D = f.range;
+        form.AddAddressItem(QString::number(QByteArray(f.address).toInt(nullptr, 16)));
+    }
+    form.ParamsLoaded.assign(3, false);
+    form.ComboBox1->setCurrentIndex(0);
+    for (QWidget* page : {form.TabSheet2, form.TabSheet3, form.TabSheet5})
+        page->setEnabled(true);
+    form.CommPortDriver1->setComPort(form.ChoiceCOM(DemoPortName));
+    form.ComboBox1Change();
+    return form.CommPortDriver1->Connect();
+}
+
+bool Press(QPushButton* button, int rows, TForm1& form)
+{
+    button->click();
+    return ShotSession::WaitUntil([&] { return form.CountRowTable >= rows && !OperationRunning.load(); },
+                                  5000);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    ShotSession session(argc, argv);
+    TForm1& form = session.form();
+    session.ChooseDemoPort();
+    session.CloseMessageBoxes();
+    if (!AfterSearch(form)) {
+        std::fprintf(stderr, "the demo bus could not be opened\n");
+        return 1;
+    }
+    form.PageControl1->setCurrentWidget(form.TabSheet3);
+    int rows = 0;
+    for (QPushButton* button : {form.Button9, form.Button10, form.Button11, form.Button_LatchAll})
+        Press(button, ++rows, form);
+    rows += 3;
+    Press(form.Button_ReadAllLanch, rows, form);
+    ShotSession::Settle(200);
+    session.Save(QStringLiteral("latch-page"));
+
+    // Both exports, kept instead of opened.
+    form.OpenDocument = [](const QUrl&) { return true; };
+    form.BitBtn_Excel->click();
+    form.BitBtn_TXT->click();
+    const QDir programDir(form.Paths().ProgramDir);
+    const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
+    for (const QString& name : {WorkbookFileName, ReportFileName}) {
+        QFile::remove(out.filePath(QStringLiteral("latch-") + name));
+        if (!QFile::copy(programDir.filePath(name), out.filePath(QStringLiteral("latch-") + name)))
+            std::fprintf(stderr, "NOT copied %s\n", qPrintable(name));
+    }
+    ClearDevices();
+    return session.Result();
+}
