@@ -41,6 +41,9 @@ class LatchPageTest : public BusFormTest {
         BusFormTest::SetUp();
         if (HasFatalFailure())
             return;
+        // The simulated bus takes a frame's speed from the line when its thread reads it; on a
+        // busy machine that can be later than the shortest pause, after the next switch.
+        ProbeDelay = 100;
         form->OpenDocument = [this](const QUrl& url) {
             opened.push_back(url);
             return openResult;
@@ -114,6 +117,7 @@ TEST_F(LatchPageTest, LatchAllBroadcastsOncePerSpeedAscendingThenReturnsToTheCho
     bus.clearLog();
     form->Button_LatchAll->click();
     ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return HeardAt().size() >= 2; }));
     EXPECT_EQ(HeardAt(), (std::vector<HeardFrame>{{"#00FX\r", 9600}, {"#00FX\r", 19200}}));
     EXPECT_EQ(bus.lineSpeed(), 9600);
     EXPECT_EQ(form->SortColumn, 1);
