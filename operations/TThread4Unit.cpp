@@ -18,10 +18,10 @@ constexpr int SearchSpeedCount = 8;
 // While a pass probes, the line is read this often, so that an answer reaches the window within a
 // few ms rather than a whole polling period later.
 constexpr std::uint16_t ProbePollingDelayMs = 1;
-// After its last probe a pass waits this long: two read cycles at the probe polling delay, so that
+// After its last probe a pass waits this long: a read cycle at the probe polling delay, so that
 // an answer that arrived within the last pause is handed over before the next speed is set. A
 // record takes its speed from the pass in progress when its answer is handled.
-constexpr auto AnswerHandOverWait = std::chrono::milliseconds(4);
+constexpr auto AnswerHandOverWait = std::chrono::milliseconds(2);
 constexpr auto AnswerCheckInterval = std::chrono::milliseconds(1);
 
 // The driver's polling delay for the pass, and back to the line-speed table's value after it.
@@ -73,37 +73,51 @@ void TThread4::Execute()
     }
     const TProbePolling polling(*form_.CommPortDriver1);
     const int range = SearchRange.load();
-    Synchronize([this, range] { form_.QProgressBar1->setMaximum(range * SearchSpeedCount); });
     const auto pause = std::chrono::milliseconds(ProbePauseMs());
     for (int address = 1; address <= range; ++address) {
         if (Terminated())
             return;
         ProbeAddress = address;
-        Synchronize([this] {
+        // One main-thread call per probe: the clear after the previous probe's pause, then the
+        // progress of this one.
+        Synchronize([this, address, range] {
+            if (address == 1)
+                form_.QProgressBar1->setMaximum(range * SearchSpeedCount);
+            else
+                KeepPreviousAnswerStart(address - 1);
             form_.QProgressBar1->setValue(form_.QProgressBar1->value() + 1);
             form_.QProgressBar1->SetCaption(SearchProgressCaption(ProbeAddress.load(), SearchSpeed.load()));
         });
         form_.CommPortDriver1->SendString(BuildSearchProbe(address));
         std::this_thread::sleep_for(pause);
-        // An answer split across two reads must not lose its first part here.
-        Synchronize(
-            [address] { ReceiveBuffer = KeepAnswerStart(ReceiveBuffer, address, ProtocolMode.load()); });
     }
-    WaitForLastAnswer(pause);
+    WaitForLastAnswer(range, pause);
+}
+
+// The receive buffer after the pause of the probe of address: an answer split across two reads
+// must not lose its first part here. Main thread.
+void TThread4::KeepPreviousAnswerStart(int address)
+{
+    ReceiveBuffer = KeepAnswerStart(ReceiveBuffer, address, ProtocolMode.load());
 }
 
 // The answer to the last probe must be handled at this pass's speed: wait until what has arrived
-// is handed over and an answer begun is complete, at most one more pause.
-void TThread4::WaitForLastAnswer(std::chrono::milliseconds pause)
+// is handed over and an answer begun is complete, at most one more pause; then the buffer is
+// emptied.
+void TThread4::WaitForLastAnswer(int address, std::chrono::milliseconds pause)
 {
     std::this_thread::sleep_for(AnswerHandOverWait);
     const auto until = std::chrono::steady_clock::now() + pause;
     bool pending = true;
-    while (!Terminated()) {
-        Synchronize([&pending] { pending = !ReceiveBuffer.isEmpty(); });
-        if (!pending || std::chrono::steady_clock::now() >= until)
-            break;
-        std::this_thread::sleep_for(AnswerCheckInterval);
+    while (pending && !Terminated()) {
+        const bool last = std::chrono::steady_clock::now() >= until;
+        Synchronize([address, last, &pending] {
+            KeepPreviousAnswerStart(address);
+            pending = !ReceiveBuffer.isEmpty() && !last;
+            if (!pending)
+                ReceiveBuffer.clear();
+        });
+        if (pending)
+            std::this_thread::sleep_for(AnswerCheckInterval);
     }
-    Synchronize([] { ReceiveBuffer.clear(); });
 }

@@ -31,7 +31,8 @@ class TThread4 : public TWorkerThread {
     void Execute() override;
 
   private:
-    void WaitForLastAnswer(std::chrono::milliseconds pause);
+    static void KeepPreviousAnswerStart(int address);
+    void WaitForLastAnswer(int address, std::chrono::milliseconds pause);
 
     TForm1& form_;
     TLiveMark live_;
