@@ -221,9 +221,12 @@ void TDevice::GetAnswer_modbus()
     } else if (*function == ModbusFunction::ReadRegisters) {
         used = DecodeRead(*this, view, frame) && used;
     } else if (*function == ModbusFunction::WriteRegister) {
-        if (WriteFlagsOnly)
+        if (WriteFlagsOnly) {
             WriteFlagsOnly = false;
-        else if (used)
+            // The block write's echo comes next; should the flag echo arrive after the write worker
+            // has emptied the buffer, it must not stand in front of that echo.
+            ReceiveBuffer.clear();
+        } else if (used)
             DecodeCommandEcho(*this, view, frame);
     } else if (*function == ModbusFunction::WriteRegisters) {
         if (used)

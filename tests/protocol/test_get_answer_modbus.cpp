@@ -278,14 +278,14 @@ std::vector<FrameCase> DecodedFrames()
          Framed("1A 06 00 00 4F 4E"),
          {},
          None,
-         false,
+         true,
          nullptr},
         {"flag write echo leaves a pending read",
          FlagWrite | Latched,
          Framed("1A 06 00 00 00 15"),
          {},
          Latched,
-         false,
+         true,
          nullptr},
         {"block write echo",
          None,
@@ -507,6 +507,15 @@ TEST_F(GetAnswerModbus, TheReplyAfterARefusalOrARejectedFrameIsDecoded)
         EXPECT_EQ(device_->wdSwitchResult, 25000);
         EXPECT_FALSE(ExpectSwitchResult);
     }
+}
+
+TEST_F(GetAnswerModbus, ABlockWriteEchoAfterALateFlagWriteEchoIsDecoded)
+{
+    ReceiveFrame(Framed("1A 06 00 00 00 15"), FlagWrite);
+    ReplyReceived = false;
+    Receive(Framed("1A 10 00 10 00 13"));
+    EXPECT_TRUE(ReplyReceived);
+    EXPECT_EQ(device_->PAdress, 0x1A);
 }
 
 TEST_F(GetAnswerModbus, ARejectedReplyLeavesNoExpectationForTheNextRequest)
