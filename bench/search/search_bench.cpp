@@ -3,6 +3,7 @@
 // Usage: bench_search [runs of the default search]
 #include "app/Unit1.h"
 #include "protocol/DeviceList.h"
+#include "protocol/DeviceUnit.h"
 #include "protocol/LinkState.h"
 #include "sim/SimBus.h"
 #include <QApplication>
@@ -22,6 +23,7 @@ struct Timing {
     double passesMs = -1; // click to the end of the last probe pass
     double totalMs = -1;  // click to the launcher free again
     int found = 0;
+    QString foundText; // address@speed of every record
 };
 
 SimSensorConfig Sensor(int address, int speed)
@@ -64,6 +66,12 @@ Timing RunSearch(const QString& delay, const QString& range, const std::vector<S
         }
         timing.totalMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         timing.found = DeviceCount();
+        for (int i = 0; i < timing.found; ++i) {
+            const TDevice* const device = Devices.At(i);
+            timing.foundText += QStringLiteral(" %1@%2")
+                                    .arg(QString::fromLatin1(device->AdressStr.load()))
+                                    .arg(device->ComPortSpeed.load());
+        }
     }
     ClearDevices();
     bus.stop();
@@ -77,10 +85,11 @@ void Report(QTextStream& out, const char* name, int delay, int range, const std:
         const double identMs = t.totalMs - t.passesMs;
         const double overPasses = (t.passesMs / floorMs - 1.0) * 100.0;
         const double overTotal = (t.totalMs / (floorMs + identMs) - 1.0) * 100.0;
-        out << name << ": found " << t.found << ", probe passes " << qRound(t.passesMs) << " ms against "
-            << qRound(floorMs) << " ms (+" << QString::number(overPasses, 'f', 1) << " %), identification "
-            << qRound(identMs) << " ms, total " << qRound(t.totalMs) << " ms (+"
-            << QString::number(overTotal, 'f', 1) << " % over floor + identification)\n";
+        out << name << ": found " << t.found << " (" << t.foundText.trimmed() << "), probe passes "
+            << qRound(t.passesMs) << " ms against " << qRound(floorMs) << " ms (+"
+            << QString::number(overPasses, 'f', 1) << " %), identification " << qRound(identMs)
+            << " ms, total " << qRound(t.totalMs) << " ms (+" << QString::number(overTotal, 'f', 1)
+            << " % over floor + identification)\n";
     }
     out.flush();
 }
