@@ -18,10 +18,10 @@ constexpr int SearchSpeedCount = 8;
 // While a pass probes, the line is read this often, so that an answer reaches the window within a
 // few ms rather than a whole polling period later.
 constexpr std::uint16_t ProbePollingDelayMs = 1;
-// After its last probe a pass waits this long: a read cycle at the probe polling delay, so that
+// After its last probe a pass waits this long: two read cycles at the probe polling delay, so that
 // an answer that arrived within the last pause is handed over before the next speed is set. A
 // record takes its speed from the pass in progress when its answer is handled.
-constexpr auto AnswerHandOverWait = std::chrono::milliseconds(2);
+constexpr auto AnswerHandOverWait = std::chrono::milliseconds(4);
 constexpr auto AnswerCheckInterval = std::chrono::milliseconds(1);
 
 // The driver's polling delay for the pass, and back to the line-speed table's value after it.
