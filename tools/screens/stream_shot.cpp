@@ -7,6 +7,7 @@
 #include "protocol/LinkState.h"
 #include "serial/TCommPortDriver.h"
 #include "widgets/StreamChart.h"
+#include <QApplication>
 #include <QComboBox>
 #include <QPushButton>
 #include <QTabWidget>
@@ -15,6 +16,7 @@
 
 int main(int argc, char** argv)
 {
+    QApplication app(argc, argv);
     ShotSession session(argc, argv);
     TForm1& form = session.form();
     session.CloseMessageBoxes();
