@@ -132,6 +132,8 @@ void TForm1::CreateStreamPage()
     ScrollBar1->setPageStep(6);
     ScrollBar1->hide();
 
+    // A new window starts with the stream off, whatever an earlier window left.
+    StreamRunning = false;
     streamChart_ = new TStreamChart(*Chart1, *streamSeries);
     streamRecorder_ = new TStreamRecorder(paths_.ProgramDir, this);
     streamStopRetry_ = new QTimer(this);

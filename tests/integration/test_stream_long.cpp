@@ -47,7 +47,7 @@ TEST_F(BusFormTest, TenSecondsAtTheFastestSpeedLoseAndDoubleNothing)
     form->LabeledEdit_RecordThrd->setText(QString::number(Interval));
 
     form->Button6->click();
-    ASSERT_TRUE(WaitFor([&] { return StreamRunning.load(); }));
+    ASSERT_TRUE(WaitFor([&] { return form->StatusText(1) == QStringLiteral("Поток запущен"); }));
     form->CheckBox_RecordThrd->click();
     QTest::qWait(10000);
     form->Button7->click();
