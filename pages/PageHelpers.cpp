@@ -1,4 +1,5 @@
 #include "pages/PageHelpers.h"
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -8,6 +9,14 @@ QPushButton* MakeButton(const QString& name, const QString& caption, const QRect
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(name);
     button->setGeometry(at);
+    // The places are fixed, but desktop fonts are wider than the classic face: a caption that
+    // would be cut at the button's edge is set a little smaller instead, down to 7 points.
+    constexpr int Margins = 12;
+    QFont font = button->font();
+    while (font.pointSizeF() > 7.0 && QFontMetrics(font).horizontalAdvance(caption) + Margins > at.width())
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    if (font != button->font())
+        button->setFont(font);
     return button;
 }
 

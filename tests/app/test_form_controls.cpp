@@ -8,9 +8,9 @@
 #include "widgets/RadioGroup.h"
 #include "widgets/StatusPanels.h"
 #include <QAbstractButton>
-#include <QFontMetrics>
 #include <QAccessible>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -130,6 +130,8 @@ TEST_F(FormTest, PagesCarryTheirNamedControls)
         const auto* button = form->findChild<QAbstractButton*>(QString::fromUtf8(b.name));
         ASSERT_NE(button, nullptr) << b.name;
         EXPECT_EQ(button->text(), QString::fromUtf8(b.text)) << b.name;
+        // Whatever the desktop font, no caption is cut at the button's edge.
+        EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), button->width() - 8) << b.name;
     }
     const Named labels[] = {{"Label12", "Задержка при поиске:"},
                             {"Label26", "мс"},

@@ -1,13 +1,14 @@
 #include "ShotSupport.h"
-#include "app/IniFile.h"
+#include "protocol/LinkState.h"
 #include <QAbstractButton>
-#include <QPushButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
@@ -85,4 +86,26 @@ void ShotSession::CloseMessageBoxes()
         }
     });
     timer->start(20);
+}
+
+bool ShotSession::SearchDemoBus()
+{
+    ChooseDemoPort();
+    // The highest demo address is 26.
+    form_->Edit1->setText(QStringLiteral("20"));
+    form_->Edit2->setText(QStringLiteral("26"));
+    form_->Button5->click();
+    const bool found = WaitUntil(
+        [this] {
+            return !OperationRunning.load() && form_->StatusText(1) == QStringLiteral("Поиск завершён");
+        },
+        60000);
+    if (!found) {
+        std::fprintf(stderr, "the demo bus search ended in \"%s\"\n", qPrintable(form_->StatusText(1)));
+        return false;
+    }
+    form_->ComboBox1->setCurrentIndex(0);
+    form_->ComboBox1Change();
+    Settle(100);
+    return true;
 }

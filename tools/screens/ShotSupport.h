@@ -27,6 +27,9 @@ class ShotSession {
     bool Save(QWidget& widget, const QString& name);
     // Chooses the built-in simulated bus in the port box, as the user does.
     void ChooseDemoPort();
+    // Searches the demo bus as the user does (every demo address) and selects the first sensor
+    // found; false when the search did not end in success.
+    bool SearchDemoBus();
     // Closes every message box that opens from now on by pressing its default button.
     void CloseMessageBoxes();
     // 0 when every picture was saved, for main's return value.

@@ -17,33 +17,6 @@
 
 namespace {
 
-// What the bus search and the identification leave behind for the first three demo sensors.
-bool AfterSearch(TForm1& form)
-{
-    struct Found {
-        const char* address;
-        int speed;
-        double range;
-    };
-    const Found found[] = {{"01", 115200, 250.0}, {"02", 9600, 50.0}, {"03", 57600, 1000.0}};
-    ClearDevices();
-    for (const Found& f : found) {
-        SearchSpeed = f.speed;
-        TDevice* const device = CreateSearchDevice(f.address);
-        if (!device)
-            return false;
-        device->ID_D = f.range;
-        form.AddAddressItem(QString::number(QByteArray(f.address).toInt(nullptr, 16)));
-    }
-    form.ParamsLoaded.assign(3, false);
-    form.ComboBox1->setCurrentIndex(0);
-    for (QWidget* page : {form.TabSheet2, form.TabSheet3, form.TabSheet5})
-        page->setEnabled(true);
-    form.CommPortDriver1->setComPort(form.ChoiceCOM(DemoPortName));
-    form.ComboBox1Change();
-    return form.CommPortDriver1->Connect();
-}
-
 bool Press(QPushButton* button, int rows, TForm1& form)
 {
     button->click();
@@ -58,12 +31,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     ShotSession session(argc, argv);
     TForm1& form = session.form();
-    session.ChooseDemoPort();
     session.CloseMessageBoxes();
-    if (!AfterSearch(form)) {
-        std::fprintf(stderr, "the demo bus could not be opened\n");
+    if (!session.SearchDemoBus())
         return 1;
-    }
     form.PageControl1->setCurrentWidget(form.TabSheet3);
     int rows = 0;
     for (QPushButton* button : {form.Button9, form.Button10, form.Button11, form.Button_LatchAll})

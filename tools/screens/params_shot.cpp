@@ -15,30 +15,6 @@
 
 namespace {
 
-// What the bus search and the identification leave behind for the demo sensors.
-bool AfterSearch(TForm1& form)
-{
-    struct Found {
-        const char* address;
-        int speed;
-    };
-    const Found found[] = {{"01", 115200}, {"02", 9600}, {"03", 57600}};
-    ClearDevices();
-    for (const Found& f : found) {
-        SearchSpeed = f.speed;
-        if (!CreateSearchDevice(f.address))
-            return false;
-        form.AddAddressItem(QString::number(QByteArray(f.address).toInt(nullptr, 16)));
-    }
-    form.ParamsLoaded.assign(3, false);
-    form.ComboBox1->setCurrentIndex(0);
-    for (QWidget* page : {form.TabSheet2, form.TabSheet3, form.TabSheet5})
-        page->setEnabled(true);
-    form.CommPortDriver1->setComPort(form.ChoiceCOM(DemoPortName));
-    form.ComboBox1Change();
-    return form.CommPortDriver1->Connect();
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -46,12 +22,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     ShotSession session(argc, argv);
     TForm1& form = session.form();
-    session.ChooseDemoPort();
     session.CloseMessageBoxes();
-    if (!AfterSearch(form)) {
-        std::fprintf(stderr, "the demo bus could not be opened\n");
+    if (!session.SearchDemoBus())
         return 1;
-    }
     form.PageControl1->setCurrentWidget(form.TabSheet5);
     form.Button1->click();
     if (!ShotSession::WaitUntil(

@@ -21,22 +21,8 @@ int main(int argc, char** argv)
     TForm1& form = session.form();
     session.CloseMessageBoxes();
 
-    // What a search over the demo bus leaves: its 115200-baud sensor at address 1, identified.
-    session.ChooseDemoPort();
-    SearchSpeed = 115200;
-    TDevice* const device = CreateSearchDevice("01");
-    if (!device)
-        return 1;
-    device->ID_D = 250;
-    form.ParamsLoaded.assign(1, false);
-    form.AddAddressItem(QStringLiteral("1"));
-    form.ComboBox1->setCurrentIndex(0);
-    form.TabSheet2->setEnabled(true);
-    form.TabSheet3->setEnabled(true);
-    form.TabSheet5->setEnabled(true);
-    form.SetComPortSpeed(115200);
-    form.CommPortDriver1->setComPort(form.ChoiceCOM(DemoPortName));
-    if (!form.CommPortDriver1->Connect())
+    // The first demo sensor runs at 115200 baud and measures up to 250 mm.
+    if (!session.SearchDemoBus())
         return 1;
     form.PageControl1->setCurrentWidget(form.TabSheet2);
     ShotSession::Settle();
