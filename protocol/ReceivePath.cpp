@@ -61,8 +61,7 @@ void DispatchStandard(TLinkView& view, const QByteArray& line)
     if (!selected) {
         ReportDecodingError(view);
     } else if (selected->threadResultIsExec && Decode(view, *selected, line)) {
-        ReplyReceived = true;
-        return;
+        return; // the decoder has handed the token back
     }
 
     const int address = HexAddressNumber(line.mid(1, 2));
@@ -71,8 +70,10 @@ void DispatchStandard(TLinkView& view, const QByteArray& line)
         qCDebug(lcReceive) << "reply" << line << "names no known sensor";
         return;
     }
-    Decode(view, *device, line);
-    ReplyReceived = true;
+    // The decoder hands the token back as its last act; handing it back a second time could let
+    // a waiting worker send two requests for one reply.
+    if (!Decode(view, *device, line))
+        ReplyReceived = true;
 }
 
 void ReceiveStandard(TLinkView& view, const QByteArray& chunk)
