@@ -2,7 +2,6 @@
 #include "app/Unit1.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include <thread>
 
 namespace {
 std::atomic<int> liveIdentificationWorkers{0};
@@ -27,24 +26,7 @@ void TThread12::Execute()
         if (!device)
             return;
         form_.SetComPortSpeed(device->ComPortSpeed.load());
-        if (!Identify(*device))
+        if (!RequestAndWait(*device, &TDevice::ReadIdent))
             return;
     }
-}
-
-// The loops of every worker, on a record of the list rather than the selected one. A success
-// found after a stop request is the timeout's token, not a reply, and ends the worker too.
-bool TThread12::Identify(TDevice& device)
-{
-    while (!device.ReadIdent()) {
-        if (Terminated())
-            return false;
-        std::this_thread::yield();
-    }
-    while (!device.ReadEnd()) {
-        if (Terminated())
-            return false;
-        std::this_thread::yield();
-    }
-    return !Terminated();
 }

@@ -19,9 +19,6 @@ class TThread12 : public TWorkerThread {
     void Execute() override;
 
   private:
-    // Sends the request and waits for its reply; false when a stop was requested first.
-    bool Identify(TDevice& device);
-
     TForm1& form_;
     TLiveMark live_;
 };

@@ -3,24 +3,6 @@
 #include "operations/TOperationThreads.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include <thread>
-
-// As in the common loops, a success is checked against the stop once more: a stopped worker
-// that finds the token free was handed the timeout's token, not a reply.
-bool TThread13::Request(TDevice& device)
-{
-    while (!device.ReadSwitchResult()) {
-        if (Terminated())
-            return false;
-        std::this_thread::yield();
-    }
-    while (!device.ReadEnd()) {
-        if (Terminated())
-            return false;
-        std::this_thread::yield();
-    }
-    return !Terminated();
-}
 
 void TThread13::Execute()
 {
@@ -33,7 +15,7 @@ void TThread13::Execute()
             break;
         const int speed = device->ComPortSpeed.load();
         Synchronize([this, speed] { form_.SetComPortSpeed(speed); });
-        if (!Request(*device))
+        if (!RequestAndWait(*device, &TDevice::ReadSwitchResult))
             break;
     }
     // Also after a stop: the next operation addresses the chosen sensor at its own speed.

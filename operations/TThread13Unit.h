@@ -14,9 +14,5 @@ class TThread13 : public TWorkerThread {
     void Execute() override;
 
   private:
-    // The send and wait loops for one given record rather than the selected one. False when a
-    // stop was requested first.
-    bool Request(TDevice& device);
-
     TForm1& form_;
 };

@@ -66,6 +66,21 @@ bool TWorkerThread::WaitLoop()
     return false;
 }
 
+bool TWorkerThread::RequestAndWait(TDevice& device, const TRequest& request)
+{
+    while (!request(device)) {
+        if (Terminated())
+            return false;
+        std::this_thread::yield();
+    }
+    while (!device.ReadEnd()) {
+        if (Terminated())
+            return false;
+        std::this_thread::yield();
+    }
+    return !Terminated();
+}
+
 void TWorkerThread::Synchronize(const std::function<void()>& f)
 {
     threads_.Synchronize(f);

@@ -42,6 +42,10 @@ class TWorkerThread : public std::enable_shared_from_this<TWorkerThread> {
     // Wait loop: until the reply has been handled (ReadEnd of the selected record). False when a
     // stop was requested before. Throws when the address box names no record.
     bool WaitLoop();
+    // Both loops on one given record of the list rather than the selected one, for the workers
+    // that go through every sensor. False when a stop was requested: a success found after the
+    // stop is the timeout's token, not a reply.
+    bool RequestAndWait(TDevice& device, const TRequest& request);
     // A main-thread call: runs f there and waits for it. Throws EOperationsClosing once the
     // window has begun to close.
     void Synchronize(const std::function<void()>& f);
