@@ -54,6 +54,11 @@ void BusFormTest::SetUp()
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
 
+    // No reply expectation of an earlier test in this process may colour this one's replies.
+    for (auto* flag : {&ExpectLastResult, &ExpectSwitchResult, &ExpectIdent, &ExpectAllParams, &ExpectFlags,
+                       &WriteFlagsOnly})
+        *flag = false;
+
     // What the bus search and the identification leave behind.
     SearchSpeed = LineSpeed;
     record = CreateSearchDevice("1A");

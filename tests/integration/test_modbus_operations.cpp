@@ -22,9 +22,6 @@ class ModbusBusTest : public BusFormTest {
         BusFormTest::SetUp();
         if (HasFatalFailure())
             return;
-        for (auto* flag : {&ExpectLastResult, &ExpectSwitchResult, &ExpectIdent, &ExpectAllParams,
-                           &ExpectFlags, &WriteFlagsOnly})
-            *flag = false;
         SelectModbus();
     }
 };

@@ -17,9 +17,6 @@ class ModbusWriteEcho : public BusFormTest {
         BusFormTest::SetUp();
         if (HasFatalFailure())
             return;
-        for (auto* flag : {&ExpectLastResult, &ExpectSwitchResult, &ExpectIdent, &ExpectAllParams,
-                           &ExpectFlags, &WriteFlagsOnly})
-            *flag = false;
         SelectModbus();
     }
     void TearDown() override
