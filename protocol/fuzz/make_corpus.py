@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
-"""Writes the seed inputs of fuzz_receive into corpus/: real replies of both protocols.
+"""Writes the seed inputs of the receive fuzz targets: real replies of both protocols, into
+corpus/standard and corpus/modbus by the Modbus bit of their settings byte.
 
-Input layout (see fuzz_receive.cpp): one settings byte, one byte of pending Modbus requests, then
+Input layout (see ReceiveHarness.h): one settings byte, one byte of pending Modbus requests, then
 chunks as a length byte and bytes.
 
-Files named found-* are not written here: they are inputs that fuzzing runs found to reach Modbus
-decoding paths the seeds do not, kept as found.
+Files named found-* or with a hash for a name are not written here: they are inputs that fuzzing
+runs found to reach paths the seeds do not, kept as found.
 """
 import pathlib
 
@@ -86,6 +87,7 @@ SEEDS = {
 }
 
 corpus = pathlib.Path(__file__).resolve().parent / "corpus"
-corpus.mkdir(exist_ok=True)
 for name, data in SEEDS.items():
-    (corpus / name).write_bytes(data)
+    folder = corpus / ("modbus" if data[0] & MODBUS else "standard")
+    folder.mkdir(parents=True, exist_ok=True)
+    (folder / name).write_bytes(data)
