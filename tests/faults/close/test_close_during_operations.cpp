@@ -24,6 +24,7 @@
 #include <QTreeWidget>
 #include <ostream>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -360,53 +361,88 @@ TEST_P(CloseDuringOperation, ClosesPromptlyAndLeavesNothingBehind)
     }
 }
 
-// The termination request (as from the session's logout) reaches the window while the timeout
-// message of a silent sensor is open: the window closes under the message, and the message's OK
-// is the last the user has to do.
-using CloseUnderMessage = BusFormTest;
+// A termination request (as at the end of the user's session) reaches the window while a modal
+// message is open: the window closes under the message, and the message's OK is the last thing
+// the user has to do. Nothing that runs after the OK may open the port again or write over what
+// the close saved.
+class CloseUnderMessage : public BusFormTest {
+  protected:
+    void TearDown() override
+    {
+        ProtocolMode = 0;
+        BusFormTest::TearDown();
+    }
 
+    // Presses button, closes the window as soon as a message box is up, then presses the box's OK.
+    // Returns the box's caption and text.
+    std::pair<QString, QString> CloseUnderTheMessage(QPushButton* button)
+    {
+        std::pair<QString, QString> shown;
+        bool closedUnderMessage = false;
+        bool messageEnded = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* const box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            if (!closedUnderMessage) {
+                shown = {box->windowTitle(), box->text()};
+                closedUnderMessage = true;
+                form->close(); // what the termination request does
+                return;
+            }
+            messageEnded = true;
+            box->button(QMessageBox::Ok)->click();
+        });
+        poll.start(20);
+        button->click();
+        EXPECT_TRUE(WaitFor([&] { return messageEnded; }, 5000));
+        poll.stop();
+        return shown;
+    }
+
+    void ExpectClosedAndReleased()
+    {
+        ASSERT_TRUE(WaitIdle());
+        EXPECT_FALSE(form->isVisible());
+        EXPECT_FALSE(form->CommPortDriver1->Connected()) << "the end of the operation opens no port again";
+        EXPECT_TRUE(PortOpensAgain(bus.slavePath()));
+        const int width = form->width();
+
+        QElapsedTimer clock;
+        clock.start();
+        form.reset();
+        EXPECT_LT(clock.elapsed(), CloseBoundMs);
+        EXPECT_EQ(OperationThreadCount(), 0);
+        IniFile ini(SettingsPaths{work.path(), program.path()}.WorkingFile());
+        ini.Load();
+        EXPECT_EQ(ini.ReadInteger(settings::MainForm, settings::Width, -1), width);
+    }
+};
+
+// The message comes from the operation's end notice, after its watchdog.
 TEST_F(CloseUnderMessage, ATerminationRequestDuringTheTimeoutMessageClosesTheWindowUnderIt)
 {
     WatchdogTime = 400;
     SimFaults faults;
     faults.noAnswer = true;
     bus.setFaults(sensor, faults);
-    QString message;
-    bool closedUnderMessage = false;
-    bool messageEnded = false;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* const box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible())
-            return;
-        if (!closedUnderMessage) {
-            message = box->text();
-            closedUnderMessage = true;
-            form->close(); // what the termination request does
-            return;
-        }
-        messageEnded = true;
-        box->button(QMessageBox::Ok)->click();
-    });
-    poll.start(20);
-    form->Button3->click();
-    ASSERT_TRUE(WaitFor([&] { return messageEnded; }, 5000));
-    poll.stop();
-    EXPECT_EQ(message, QStringLiteral("Превышен интервал ожидания ответа от датчика"));
-    ASSERT_TRUE(WaitIdle());
-    EXPECT_FALSE(form->isVisible());
-    EXPECT_FALSE(form->CommPortDriver1->Connected()) << "the end of the operation opens no port again";
-    EXPECT_TRUE(PortOpensAgain(bus.slavePath()));
-    const int width = form->width();
+    const auto shown = CloseUnderTheMessage(form->Button3);
+    EXPECT_EQ(shown.second, QStringLiteral("Превышен интервал ожидания ответа от датчика"));
+    ExpectClosedAndReleased();
+}
 
-    QElapsedTimer clock;
-    clock.start();
-    form.reset();
-    EXPECT_LT(clock.elapsed(), CloseBoundMs);
-    EXPECT_EQ(OperationThreadCount(), 0);
-    IniFile ini(SettingsPaths{work.path(), program.path()}.WorkingFile());
-    ini.Load();
-    EXPECT_EQ(ini.ReadInteger(settings::MainForm, settings::Width, -1), width);
+// The message comes from the receive path, while the reply that carries it is being handled.
+TEST_F(CloseUnderMessage, ATerminationRequestDuringAModbusExceptionMessageClosesTheWindowUnderIt)
+{
+    SelectModbus();
+    SimFaults faults;
+    faults.modbusException = 2;
+    bus.setFaults(sensor, faults);
+    const auto shown = CloseUnderTheMessage(form->Button10);
+    EXPECT_TRUE(shown.first.startsWith(QStringLiteral("Принят код ошибки по протоколу Modbus")))
+        << shown.first.toStdString() << " / " << shown.second.toStdString();
+    ExpectClosedAndReleased();
 }
 
 // The adapter is pulled out while an operation waits for its reply, and the window is closed

@@ -121,6 +121,8 @@ TEST_F(SecondStartTest, SecondStartsDuringABusSearchLeaveTheSearchToTheFirst)
     ASSERT_TRUE(WaitFor([] { return TThread4::Running(); }));
     const QByteArray settings = SettingsBytes();
     ASSERT_NE(settings, QByteArray("(none)"));
+    // The user has put the window away meanwhile; a second start brings it back.
+    form->setWindowState(form->windowState() | Qt::WindowMinimized);
 
     for (int start = 1; start <= 2; ++start) {
         SCOPED_TRACE(start);
@@ -130,6 +132,8 @@ TEST_F(SecondStartTest, SecondStartsDuringABusSearchLeaveTheSearchToTheFirst)
         EXPECT_EQ(exitCode, 0) << log.constData();
         EXPECT_FALSE(log.contains("window exposed")) << "the second start opened no window";
         ASSERT_TRUE(WaitFor([&] { return activations == start; }));
+        EXPECT_FALSE(form->windowState() & Qt::WindowMinimized);
+        EXPECT_TRUE(form->isVisible());
         EXPECT_EQ(SettingsBytes(), settings) << "the second start wrote no settings";
         EXPECT_TRUE(form->CommPortDriver1->Connected());
     }
