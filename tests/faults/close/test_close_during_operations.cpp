@@ -476,6 +476,33 @@ TEST_F(CloseUnderMessage, ClosingAfterTheAdapterIsPulledOutNeitherHangsNorCrashe
     EXPECT_TRUE(PortOpensAgain(bus.slavePath()));
 }
 
+// The built-in demonstration bus lives inside the window: closing during a search on it takes the
+// bus down with the window, after the threads that use it.
+using CloseOnDemoBus = BusFormTest;
+
+TEST_F(CloseOnDemoBus, ClosingDuringASearchOfTheDemoBusNeitherHangsNorCrashes)
+{
+    ModalCloser closer(form.get());
+    form->CommPortDriver1->Disconnect();
+    form->ComboBox2->setCurrentText(DemoPortName);
+    form->Edit1->setText(QStringLiteral("20"));
+    form->Edit2->setText(QStringLiteral("40"));
+    form->Button5->click();
+    ASSERT_TRUE(WaitFor([] { return TThread4::Running(); }));
+    ASSERT_TRUE(WaitFor([] { return SearchSpeed.load() > 9600; }, 8000)) << "a pass or more done";
+
+    QElapsedTimer clock;
+    clock.start();
+    form->close();
+    form.reset();
+    EXPECT_LT(clock.elapsed(), CloseBoundMs);
+    EXPECT_EQ(OperationThreadCount(), 0);
+    EXPECT_FALSE(TThread4::Running());
+    QTest::qWait(100);
+    EXPECT_TRUE(closer.seen().empty()) << closer.seen().front().text.toStdString();
+    SearchMode = false;
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryOperation, CloseDuringOperation, ::testing::ValuesIn(AllCases()), CaseName);
 
 } // namespace
