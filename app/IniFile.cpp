@@ -2,7 +2,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSet>
 #include <QVector>
+#include <cctype>
 #include <utility>
 
 namespace {
@@ -69,10 +71,23 @@ bool Same(const QString& a, const QString& b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
+// Whether the line may be a section header: its first non-blank byte, after a BOM, is "[".
+// Decoding every line of a large file only to find it is none took seconds.
+bool MayBeHeader(const QByteArray& bytes, bool first)
+{
+    qsizetype i = first && bytes.startsWith(Bom) ? Bom.size() : 0;
+    while (i < bytes.size() && std::isspace(static_cast<unsigned char>(bytes.at(i))))
+        ++i;
+    // A byte beyond ASCII may start a Unicode blank, which the full parse skips as well.
+    return i < bytes.size() && (bytes.at(i) == '[' || static_cast<unsigned char>(bytes.at(i)) >= 0x80);
+}
+
 // Index of the first header of the section, or -1.
 qsizetype FindSection(const QVector<Line>& lines, const QString& section)
 {
     for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (!MayBeHeader(lines[i].text, i == 0))
+            continue;
         const Parsed p = Parse(lines[i].text, i == 0);
         if (p.kind == Kind::Section && Same(p.name, section))
             return i;
@@ -160,6 +175,8 @@ QByteArray Replace(const QByteArray& content, const QString& section, const QStr
     }
     qsizetype last = header; // last line of the section that is not blank
     for (qsizetype i = header + 1; i < lines.size(); ++i) {
+        if (lines[i].text.trimmed().isEmpty())
+            continue;
         const Parsed p = Parse(lines[i].text, false);
         if (p.kind == Kind::Section)
             break;
@@ -167,8 +184,7 @@ QByteArray Replace(const QByteArray& content, const QString& section, const QStr
             lines[i].text = KeyLine(key, value);
             return Join(lines);
         }
-        if (!lines[i].text.trimmed().isEmpty())
-            last = i;
+        last = i;
     }
     if (lines[last].eol.isEmpty())
         lines[last].eol = eol;
@@ -185,19 +201,58 @@ void IniFile::Load()
     QByteArray bytes;
     bool exists = false;
     snapshot_ = ReadFileBytes(path_, &bytes, &exists) ? bytes : QByteArray();
+    Index();
+}
+
+namespace {
+QString IndexKey(const QString& section, const QString& key)
+{
+    return section.toCaseFolded() + QLatin1Char('\n') + key.toCaseFolded();
+}
+} // namespace
+
+// The same answers as ini::Find, in one pass: only the first header of a section counts, and
+// within it the first line of a key.
+void IniFile::Index()
+{
+    values_.clear();
+    QSet<QString> sections;
+    QString prefix;
+    bool collecting = false;
+    qsizetype start = 0;
+    while (start < snapshot_.size()) {
+        qsizetype end = snapshot_.indexOf('\n', start);
+        if (end < 0)
+            end = snapshot_.size();
+        const bool first = start == 0;
+        const QByteArrayView view(snapshot_.constData() + start, end - start);
+        start = end + 1;
+        if (view.trimmed().isEmpty())
+            continue;
+        const Parsed p = Parse(view.toByteArray(), first);
+        if (p.kind == Kind::Section) {
+            const QString folded = p.name.toCaseFolded();
+            collecting = !sections.contains(folded);
+            sections.insert(folded);
+            prefix = folded + QLatin1Char('\n');
+        } else if (p.kind == Kind::Key && collecting) {
+            values_.insert(prefix + p.name.toCaseFolded(), p.value); // keeps an earlier line's value
+        }
+    }
 }
 
 QString IniFile::ReadString(const QString& section, const QString& key, const QString& def) const
 {
-    QString value;
-    return ini::Find(snapshot_, section, key, &value) ? value : def;
+    const auto found = values_.constFind(IndexKey(section, key));
+    return found != values_.cend() ? *found : def;
 }
 
 int IniFile::ReadInteger(const QString& section, const QString& key, int def) const
 {
-    QString text;
-    if (!ini::Find(snapshot_, section, key, &text))
+    const auto found = values_.constFind(IndexKey(section, key));
+    if (found == values_.cend())
         return def;
+    const QString& text = *found;
     bool ok = false;
     const int value = text.toInt(&ok, 10);
     return ok ? value : def;
@@ -219,6 +274,7 @@ bool IniFile::WriteString(const QString& section, const QString& key, const QStr
     const QByteArray updated = ini::Replace(old, section, key, value);
     if (exists && updated == old) {
         snapshot_ = old;
+        Index();
         return true;
     }
     // Written beside the old file and renamed over it: a crash or a full disk leaves the old
@@ -227,7 +283,17 @@ bool IniFile::WriteString(const QString& section, const QString& key, const QStr
     if (!file.open(QIODevice::WriteOnly) || file.write(updated) != updated.size() || !file.commit())
         return false;
     snapshot_ = updated;
+    Index();
     return true;
+}
+
+bool IniFile::Writable() const
+{
+    const QFileInfo info(path_);
+    if (info.exists())
+        return info.isFile() && info.size() <= MaxFileSize && IsWritable(path_);
+    const QFileInfo folder(info.absolutePath());
+    return folder.isDir() && folder.isWritable();
 }
 
 bool IniFile::WriteInteger(const QString& section, const QString& key, int value)

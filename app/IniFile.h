@@ -1,5 +1,6 @@
 #pragma once
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 
 // A settings file in the classic INI layout: "[Section]" headers and "key=value" lines.
@@ -10,8 +11,9 @@
 // leave the file untouched.
 class IniFile {
   public:
-    // Files larger than this are treated as unreadable: neither read nor rewritten.
-    static constexpr qint64 MaxFileSize = 4 * 1024 * 1024;
+    // Files larger than this are treated as unreadable: neither read nor rewritten. A settings
+    // file holds a few short lines; each write goes through the whole file.
+    static constexpr qint64 MaxFileSize = 1024 * 1024;
 
     explicit IniFile(QString path);
 
@@ -28,10 +30,18 @@ class IniFile {
     bool WriteString(const QString& section, const QString& key, const QString& value);
     bool WriteInteger(const QString& section, const QString& key, int value);
     bool WriteBool(const QString& section, const QString& key, bool value);
+    // Whether a write could succeed: the file is usable and writable, or it is missing and its
+    // folder takes new files. Nothing is written to find out.
+    bool Writable() const;
 
   private:
+    // Indexes the snapshot, so that a read does not go through the whole file again.
+    void Index();
+
     QString path_;
     QByteArray snapshot_;
+    // The value of each section/key as Find gives it, by folded "section\nkey".
+    QHash<QString, QString> values_;
 };
 
 // The pure text operations behind IniFile, for callers that hold the bytes themselves.

@@ -16,7 +16,9 @@ void TForm1::RadioGroup_protocol_obmClick()
         TabSheet2->setEnabled(true);
         HideSplash();
     }
-    IniFile(paths_.ProgramFile()).WriteInteger(settings::MainForm, settings::Protocol, index);
+    IniFile ini(paths_.ProgramFile());
+    if (!ini.WriteInteger(settings::MainForm, settings::Protocol, index))
+        NoteUnsavedSettings(ini.Path());
 }
 
 void TForm1::ShowSplash()

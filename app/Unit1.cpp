@@ -1,4 +1,5 @@
 #include "app/Unit1.h"
+#include "app/AppLog.h"
 #include "app/Geometry.h"
 #include "app/Overlay.h"
 #include "app/Unit_Utils.h"
@@ -15,6 +16,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QLabel>
@@ -184,6 +186,9 @@ void TForm1::FormCreate()
     } catch (...) {
         // Whatever could not be applied keeps its default, without a message.
     }
+    // Said at once: otherwise the first the user would learn of it is settings gone next start.
+    if (!ini.Writable())
+        NoteUnsavedSettings(ini.Path());
     FormCreating = false;
 }
 
@@ -260,7 +265,23 @@ void TForm1::FormClose()
 
 void TForm1::WriteSetting(const QString& section, const QString& key, const QString& value)
 {
-    IniFile(paths_.WorkingFile()).WriteString(section, key, value);
+    IniFile ini(paths_.WorkingFile());
+    if (!ini.WriteString(section, key, value))
+        NoteUnsavedSettings(ini.Path());
+}
+
+// Settings change on every keystroke, so a message box would stop the user typing; the free
+// status panel keeps the note in sight instead, with the file named in its tooltip.
+void TForm1::NoteUnsavedSettings(const QString& file)
+{
+    if (unsavedSettingsNoted_)
+        return;
+    unsavedSettingsNoted_ = true;
+    qCWarning(lcApp) << "settings not saved:" << file;
+    SetStatusText(3, QStringLiteral("Настройки не сохраняются"));
+    if (QLabel* const panel = StatusBar1->Panel(3))
+        panel->setToolTip(QStringLiteral("Файл %1 недоступен для записи: изменённые настройки не будут сохранены.")
+                              .arg(QDir::toNativeSeparators(file)));
 }
 
 void TForm1::PageControl1Change()

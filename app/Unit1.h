@@ -300,8 +300,10 @@ class TForm1 : public QMainWindow, public TLinkView {
     // Key filter of the marker edits: a typed "." becomes ",".
     bool CorreciaVvoda(QObject* edit, QEvent* event);
     void ReportDeniedPorts(const QStringList& denied);
-    // Writes one key of the working-directory file; a failure is ignored.
+    // Writes one key of the working-directory file; a failure is shown by NoteUnsavedSettings.
     void WriteSetting(const QString& section, const QString& key, const QString& value);
+    // Tells the user, once and without a modal box, that settings in file are not being kept.
+    void NoteUnsavedSettings(const QString& file);
     void OnAddressTextChanged(const QString& text);
     // Connects the timers of the receive path and sets up the operation threads.
     void WireLink();
@@ -312,12 +314,14 @@ class TForm1 : public QMainWindow, public TLinkView {
     QCursor cursorPlus_;
     QCursor cursorMinus_;
     bool deniedPortsReported_ = false;
+    bool unsavedSettingsNoted_ = false;
     std::unique_ptr<SimDemoBus> demoBus_;
     TOperationThreads* operationThreads_ = nullptr;
     TStreamChart* streamChart_ = nullptr;
     TStreamRecorder* streamRecorder_ = nullptr;
     QTimer* streamStopRetry_ = nullptr;
     bool chartPanning_ = false;
+    bool recordRefused_ = false;
     std::optional<QPoint> panFrom_;
     bool scrollSync_ = false;
 };
