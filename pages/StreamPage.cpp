@@ -10,9 +10,11 @@
 #include "widgets/StreamGraph.h"
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -332,20 +334,55 @@ void TForm1::RetryStreamStop()
         streamStopRetry_->start();
 }
 
+namespace {
+void ShowRecordError(QWidget* owner, const QString& text)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Ошибка"), text, QMessageBox::Ok, owner);
+    box.exec();
+}
+} // namespace
+
 void TForm1::CheckBox_RecordThrdClick()
 {
+    // The box unchecked below, after a recording that could not start, ends nothing.
+    if (recordRefused_)
+        return;
+    const QString file = QDir::toNativeSeparators(streamRecorder_->FilePath());
+    const QString spool = QDir::toNativeSeparators(streamRecorder_->SpoolPath());
     if (CheckBox_RecordThrd->isChecked() && StreamRunning) {
         RecordCounter = 0;
-        SetStatusText(2, QStringLiteral("Запись потока в файл..."));
         RecordLines.clear();
         bool isNumber = false;
         const int interval = LabeledEdit_RecordThrd->text().toInt(&isNumber);
-        RecordInterval = isNumber ? interval : DefaultRecordInterval;
-        streamRecorder_->Begin();
+        // An interval below one would never come round: the recording would stay empty.
+        RecordInterval = isNumber && interval > 0 ? interval : DefaultRecordInterval;
+        const bool kept = streamRecorder_->SpoolKept();
+        if (streamRecorder_->Begin()) {
+            SetStatusText(2, QStringLiteral("Запись потока в файл..."));
+            return;
+        }
+        // Refused before a single sample is taken: nothing is recorded that could not be kept.
+        recordRefused_ = true;
+        CheckBox_RecordThrd->setChecked(false);
+        recordRefused_ = false;
+        SetStatusText(2, QStringLiteral("Ошибка записи в файл Thread.txt"));
+        ShowRecordError(this, kept && streamRecorder_->SpoolKept()
+                                  ? QStringLiteral("Запись потока не начата: предыдущая запись хранится в файле %1 "
+                                                   "и не может быть перенесена в файл %2.")
+                                        .arg(spool, file)
+                                  : QStringLiteral("Запись потока не начата: невозможно записать файл %1.")
+                                        .arg(spool));
         return;
     }
     SetStatusText(2, QStringLiteral("Запись потока завершена"));
-    if (!streamRecorder_->End(RecordLines))
-        SetStatusText(2, QStringLiteral("Ошибка записи в файл Thread.txt"));
+    const bool written = streamRecorder_->End(RecordLines);
     RecordLines.clear();
+    if (written)
+        return;
+    SetStatusText(2, QStringLiteral("Ошибка записи в файл Thread.txt"));
+    ShowRecordError(this, streamRecorder_->SpoolKept()
+                              ? QStringLiteral("Ошибка записи в файл %1. Записанный поток сохранён в файле %2; "
+                                               "при следующем включении записи он будет перенесён в %1.")
+                                    .arg(file, spool)
+                              : QStringLiteral("Ошибка записи в файл %1.").arg(file));
 }

@@ -1,7 +1,9 @@
 #include "pages/StreamRecorder.h"
 #include <QDir>
 #include <QLoggingCategory>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 Q_LOGGING_CATEGORY(lcRecord, "veltrano.stream.record", QtWarningMsg)
@@ -24,9 +26,25 @@ QString TStreamRecorder::SpoolPath() const
     return FilePath() + QStringLiteral(".part");
 }
 
+bool TStreamRecorder::Replace()
+{
+    // rename() replaces the old file in one step: Thread.txt is either the old or the new one.
+    if (std::rename(QFile::encodeName(SpoolPath()).constData(), QFile::encodeName(FilePath()).constData()) ==
+        0)
+        return true;
+    qCWarning(lcRecord) << "Thread.txt not replaced:" << std::strerror(errno);
+    return false;
+}
+
 bool TStreamRecorder::Begin()
 {
     spool_.close();
+    // The kept recording is the one Thread.txt should hold; a new spool must not empty it.
+    if (kept_) {
+        if (!Replace())
+            return false;
+        kept_ = false;
+    }
     spool_.setFileName(SpoolPath());
     failed_ = !spool_.open(QIODevice::WriteOnly | QIODevice::Truncate);
     if (failed_)
@@ -68,15 +86,10 @@ bool TStreamRecorder::End(QStringList& lines)
     spool_.close();
     const bool ok = !failed_;
     failed_ = false;
-    if (!ok) {
-        QFile::remove(SpoolPath());
-        return false;
-    }
-    // rename() replaces the old file in one step: Thread.txt is either the old or the new one.
-    if (std::rename(QFile::encodeName(SpoolPath()).constData(), QFile::encodeName(FilePath()).constData()) !=
-        0) {
-        qCWarning(lcRecord) << "Thread.txt not replaced";
-        QFile::remove(SpoolPath());
+    // What reached the spool stays there: removing it would lose the whole recording for the
+    // sake of its last lines.
+    if (!ok || !Replace()) {
+        kept_ = QFile::exists(SpoolPath());
         return false;
     }
     return true;
