@@ -1,0 +1,254 @@
+// Thread.txt, Report.txt and Report.xlsx where they cannot be written, root included: the user
+// gets a message, and what was recorded or latched stays where a retry can still save it.
+#include "BusFormFixture.h"
+#include "InputFixture.h"
+#include "pages/LatchExport.h"
+#include "protocol/LinkState.h"
+#include "sim/SimRegisters.h"
+#include "widgets/StreamChart.h"
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QUrl>
+
+namespace {
+
+QString U(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+// The sensor streams a result every millisecond and every one is recorded.
+class RecordFileTest : public BusFormTest {
+  protected:
+    void SetUp() override
+    {
+        BusFormTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        bus.setRegister(sensor, SimReg::ConstantLo, 1);
+        bus.setMeasurement(sensor, SimMeasureMode::Counter, 1000);
+        form->PageControl1->setCurrentWidget(form->TabSheet2);
+        form->LabeledEdit_RecordThrd->setText(QStringLiteral("1"));
+        form->Button6->click();
+        ASSERT_TRUE(WaitFor([&] { return form->StatusText(1) == U("Поток запущен"); }));
+        ASSERT_TRUE(WaitIdle());
+    }
+
+    QString File() const { return QDir(program.path()).filePath(QStringLiteral("Thread.txt")); }
+    QString Spool() const { return File() + QStringLiteral(".part"); }
+    QString Native(const QString& path) const { return QDir::toNativeSeparators(path); }
+
+    // Records for at least samples more results.
+    void RecordFor(int samples)
+    {
+        const auto from = form->StreamChart().Count();
+        ASSERT_TRUE(WaitFor([&] { return form->StreamChart().Count() > from + samples; }, 10000));
+    }
+    // Clicks the recording box with a closer at hand; the boxes it showed.
+    std::vector<ModalCloser::Seen> ClickRecord()
+    {
+        ModalCloser closer(form.get());
+        form->CheckBox_RecordThrd->click();
+        QTest::qWait(30);
+        return closer.seen();
+    }
+};
+
+TEST_F(RecordFileTest, ThreadTxtThatCannotBeReplacedLeavesTheRecordingInTheSpoolForARetry)
+{
+    ASSERT_TRUE(QDir().mkpath(File())); // a folder in the file's place, for root as for anyone
+    ASSERT_TRUE(ClickRecord().empty());
+    EXPECT_EQ(form->StatusText(2), U("Запись потока в файл..."));
+    RecordFor(100);
+    auto seen = ClickRecord();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].caption, U("Ошибка"));
+    EXPECT_EQ(seen[0].text, U("Ошибка записи в файл %1. Записанный поток сохранён в файле %2; при следующем "
+                              "включении записи он будет перенесён в %1.")
+                                .arg(Native(File()), Native(Spool())));
+    EXPECT_EQ(form->StatusText(2), U("Ошибка записи в файл Thread.txt"));
+    const QByteArray kept = FileBytes(Spool());
+    EXPECT_GT(kept.count('\n'), 100);
+
+    // While the folder is still there the kept recording cannot move, and a new one would empty it.
+    seen = ClickRecord();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].text, U("Запись потока не начата: предыдущая запись хранится в файле %1 и не может быть "
+                              "перенесена в файл %2.")
+                                .arg(Native(Spool()), Native(File())));
+    EXPECT_FALSE(form->CheckBox_RecordThrd->isChecked());
+    RecordFor(50);
+    EXPECT_EQ(FileBytes(Spool()), kept);
+
+    // Once the user has cleared the way, the next recording first puts the kept one in place.
+    ASSERT_TRUE(QDir(File()).removeRecursively());
+    ASSERT_TRUE(ClickRecord().empty());
+    EXPECT_TRUE(form->CheckBox_RecordThrd->isChecked());
+    EXPECT_EQ(FileBytes(File()), kept);
+    RecordFor(50);
+    ASSERT_TRUE(ClickRecord().empty());
+    const QByteArray next = FileBytes(File());
+    EXPECT_GT(next.count('\n'), 50);
+    EXPECT_NE(next, kept);
+    EXPECT_FALSE(QFile::exists(Spool()));
+}
+
+TEST_F(RecordFileTest, ClosingTheWindowKeepsARecordingThatCannotBeWritten)
+{
+    ASSERT_TRUE(QDir().mkpath(File()));
+    ASSERT_TRUE(ClickRecord().empty());
+    RecordFor(100);
+    {
+        ModalCloser closer(form.get());
+        form->close();
+        ASSERT_EQ(closer.seen().size(), 1u);
+        EXPECT_TRUE(closer.seen()[0].text.startsWith(U("Ошибка записи в файл"))) << closer.seen()[0].text.toStdString();
+    }
+    form.reset();
+    EXPECT_GT(FileBytes(Spool()).count('\n'), 100);
+}
+
+TEST_F(RecordFileTest, ASpoolThatCannotBeMadeRefusesTheRecordingAtOnce)
+{
+    struct Case {
+        const char* what;
+        std::function<std::unique_ptr<FolderMadeFile>()> spoil;
+    };
+    const Case cases[] = {
+        {"a folder in the spool's place",
+         [&] {
+             QDir().mkpath(Spool());
+             return nullptr;
+         }},
+        {"the program folder is a regular file", [&] { return std::make_unique<FolderMadeFile>(program.path()); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto spoiled = c.spoil();
+        const auto seen = ClickRecord();
+        ASSERT_EQ(seen.size(), 1u);
+        EXPECT_EQ(seen[0].caption, U("Ошибка"));
+        EXPECT_EQ(seen[0].text, U("Запись потока не начата: невозможно записать файл %1.").arg(Native(Spool())));
+        EXPECT_FALSE(form->CheckBox_RecordThrd->isChecked());
+        EXPECT_EQ(form->StatusText(2), U("Ошибка записи в файл Thread.txt"));
+        RecordFor(50);
+        EXPECT_TRUE(RecordLines.isEmpty()) << "nothing is recorded that could not be kept";
+        EXPECT_FALSE(QFileInfo(File()).isFile());
+        QDir(Spool()).removeRecursively();
+    }
+    // With the way clear again, recording works.
+    ASSERT_TRUE(ClickRecord().empty());
+    RecordFor(20);
+    ASSERT_TRUE(ClickRecord().empty());
+    EXPECT_GT(FileBytes(File()).count('\n'), 20);
+}
+
+TEST_F(RecordFileTest, ADiskThatFillsDuringTheRecordingIsReportedWhenItEnds)
+{
+    if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+        GTEST_SKIP() << "no /dev/full here";
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), Spool()));
+    ASSERT_TRUE(ClickRecord().empty());
+    RecordFor(100);
+    const auto seen = ClickRecord();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_TRUE(seen[0].text.startsWith(U("Ошибка записи в файл %1.").arg(Native(File()))))
+        << seen[0].text.toStdString();
+    EXPECT_EQ(form->StatusText(2), U("Ошибка записи в файл Thread.txt"));
+    EXPECT_FALSE(QFileInfo(File()).isFile());
+    QFile::remove(Spool());
+}
+
+TEST_F(RecordFileTest, ReadOnlyProgramFolderRefusesTheRecording)
+{
+    if (!PermissionsBind())
+        GTEST_SKIP() << "folder permissions do not bind root; a folder that is a regular file is tested instead";
+    ASSERT_TRUE(QFile::setPermissions(program.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    const auto seen = ClickRecord();
+    QFile::setPermissions(program.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_FALSE(form->CheckBox_RecordThrd->isChecked());
+}
+
+class LatchFileTest : public BusFormTest {
+  protected:
+    void SetUp() override
+    {
+        BusFormTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        ProbeDelay = 100;
+        form->OpenDocument = [this](const QUrl& url) {
+            opened.push_back(url);
+            return true;
+        };
+        form->PageControl1->setCurrentWidget(form->TabSheet3);
+        form->Button9->click();
+        ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == 1; }));
+        ASSERT_TRUE(WaitIdle());
+    }
+    void TearDown() override
+    {
+        ProbeDelay = 0;
+        BusFormTest::TearDown();
+    }
+    std::vector<QUrl> opened;
+};
+
+TEST_F(LatchFileTest, ExportsToAFolderThatTakesNoFileAreReportedAndTheTableWaitsForARetry)
+{
+    struct Case {
+        QPushButton* TForm1::*button;
+        QString file;
+        QString message;
+    };
+    const Case cases[] = {
+        {&TForm1::BitBtn_TXT, ReportFileName, U("Ошибка записи файла Report.txt")},
+        {&TForm1::BitBtn_Excel, WorkbookFileName, U("Ошибка создания таблицы в Excel!")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file.toStdString());
+        opened.clear();
+        {
+            FolderMadeFile gone(program.path());
+            ASSERT_TRUE(gone.Ok());
+            ModalCloser closer(form.get());
+            (form.get()->*c.button)->click();
+            ASSERT_EQ(closer.seen().size(), 1u);
+            EXPECT_EQ(closer.seen()[0].caption, U("Ошибка"));
+            EXPECT_EQ(closer.seen()[0].text, c.message);
+            EXPECT_TRUE(opened.empty());
+        }
+        EXPECT_EQ(form->CountRowTable, 1);
+        EXPECT_EQ(LatchCell(1, 1).trimmed(), QStringLiteral("26"));
+        ModalCloser closer(form.get());
+        (form.get()->*c.button)->click();
+        EXPECT_TRUE(closer.seen().empty());
+        const QString path = QDir(program.path()).filePath(c.file);
+        EXPECT_EQ(opened, std::vector<QUrl>{QUrl::fromLocalFile(path)});
+        EXPECT_GT(QFileInfo(path).size(), 0);
+        if (c.file == ReportFileName) {
+            EXPECT_TRUE(FileBytes(path).contains(";26;")) << "the row latched before the failure";
+        }
+    }
+}
+
+TEST_F(LatchFileTest, ReadOnlyProgramFolderIsReported)
+{
+    if (!PermissionsBind())
+        GTEST_SKIP() << "folder permissions do not bind root; a folder that is a regular file is tested instead";
+    ASSERT_TRUE(QFile::setPermissions(program.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    ModalCloser closer(form.get());
+    form->BitBtn_TXT->click();
+    form->BitBtn_Excel->click();
+    QFile::setPermissions(program.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    ASSERT_EQ(closer.seen().size(), 2u);
+    EXPECT_TRUE(opened.empty());
+}
+
+} // namespace
