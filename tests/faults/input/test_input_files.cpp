@@ -3,16 +3,24 @@
 #include "BusFormFixture.h"
 #include "InputFixture.h"
 #include "pages/LatchExport.h"
+#include "protocol/DeviceList.h"
+#include "protocol/DeviceUnit.h"
 #include "protocol/LinkState.h"
+#include "serial/TCommPortDriver.h"
 #include "sim/SimRegisters.h"
 #include "widgets/StreamChart.h"
 #include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QUrl>
 
 namespace {
@@ -249,6 +257,123 @@ TEST_F(LatchFileTest, ReadOnlyProgramFolderIsReported)
     QFile::setPermissions(program.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     ASSERT_EQ(closer.seen().size(), 2u);
     EXPECT_TRUE(opened.empty());
+}
+
+} // namespace
+
+namespace {
+
+const char RoDirVariable[] = "VELTRANO_INPUT_RO_DIR";
+
+// The program's folder and working directory on a read-only mount, inside a private mount
+// namespace that only the child run of this suite sees: a place no user, root included, can write.
+// The child runs ReadOnlyMountTest.Inside; the parent checks that nothing in the folder changed.
+class ReadOnlyMountTest : public BusFormTest {
+  protected:
+    // Builds the window over folder, as the fixture's own window is built.
+    void UseFolder(const QString& folder)
+    {
+        form.reset();
+        form = std::make_unique<TForm1>(nullptr, SettingsPaths{folder, folder});
+        form->CreateSplash();
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        // A new window starts with no sensor records; the search's record is made again.
+        SearchSpeed = LineSpeed;
+        record = CreateSearchDevice("1A");
+        ASSERT_NE(record, nullptr);
+        record->ID_D = 250.0;
+        form->ParamsLoaded.assign(1, false);
+        form->AddAddressItem(QStringLiteral("26"));
+        form->ComboBox1->setCurrentIndex(0);
+        form->TabSheet2->setEnabled(true);
+        form->TabSheet3->setEnabled(true);
+        form->TabSheet5->setEnabled(true);
+        ASSERT_TRUE(form->SetComPortSpeed(LineSpeed));
+        form->CommPortDriver1->setComPort(bus.slavePath());
+        ASSERT_TRUE(form->CommPortDriver1->Connect());
+    }
+};
+
+const QByteArray MountedSettings = "[MainForm]\ndelay_of_find=33\n";
+
+TEST_F(ReadOnlyMountTest, Inside)
+{
+    const QString folder = qEnvironmentVariable(RoDirVariable);
+    if (folder.isEmpty())
+        GTEST_SKIP() << "runs only as the child of EverythingWrittenIsRefusedAndReported";
+    ASSERT_FALSE(WriteBytes(QDir(folder).filePath("probe"), "x")) << "the folder is not read-only";
+    UseFolder(folder);
+    EXPECT_EQ(form->Edit1->text(), QStringLiteral("33"));
+    EXPECT_EQ(form->StatusText(3), U("Настройки не сохраняются"));
+    TypeInto(form->Edit1, QStringLiteral("44"));
+
+    bus.setRegister(sensor, SimReg::ConstantLo, 1);
+    form->PageControl1->setCurrentWidget(form->TabSheet2);
+    form->Button6->click();
+    ASSERT_TRUE(WaitFor([&] { return form->StatusText(1) == U("Поток запущен"); }));
+    ASSERT_TRUE(WaitIdle());
+    {
+        ModalCloser closer(form.get());
+        form->CheckBox_RecordThrd->click();
+        ASSERT_EQ(closer.seen().size(), 1u);
+        EXPECT_EQ(closer.seen()[0].text,
+                  U("Запись потока не начата: невозможно записать файл %1.")
+                      .arg(QDir::toNativeSeparators(QDir(folder).filePath("Thread.txt.part"))));
+        EXPECT_FALSE(form->CheckBox_RecordThrd->isChecked());
+    }
+    form->Button7->click();
+    ASSERT_TRUE(WaitFor([&] { return form->StatusText(1) == U("Поток остановлен"); }, 6000));
+    ASSERT_TRUE(WaitIdle());
+
+    ProbeDelay = 100;
+    form->OpenDocument = [](const QUrl&) { return true; };
+    form->PageControl1->setCurrentWidget(form->TabSheet3);
+    form->Button9->click();
+    ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == 1; }));
+    ASSERT_TRUE(WaitIdle());
+    ProbeDelay = 0;
+    {
+        ModalCloser closer(form.get());
+        form->BitBtn_TXT->click();
+        form->BitBtn_Excel->click();
+        ASSERT_EQ(closer.seen().size(), 2u);
+        EXPECT_EQ(closer.seen()[0].text, U("Ошибка записи файла Report.txt"));
+        EXPECT_EQ(closer.seen()[1].text, U("Ошибка создания таблицы в Excel!"));
+    }
+    EXPECT_EQ(form->CountRowTable, 1) << "the latched row waits for a retry";
+    SelectModbus();
+    form->close();
+}
+
+TEST(ReadOnlyMount, EverythingWrittenIsRefusedAndReported)
+{
+    if (!qEnvironmentVariableIsEmpty(RoDirVariable))
+        GTEST_SKIP() << "the child runs the inside only";
+    QTemporaryDir folder;
+    ASSERT_TRUE(WriteBytes(QDir(folder.path()).filePath("Settings.ini"), MountedSettings));
+    const QString script = QStringLiteral("mount --bind -o ro \"$1\" \"$1\" || exit 77; shift; exec \"$@\"");
+    QProcess probe;
+    probe.start(QStringLiteral("unshare"), {"-m", "sh", "-c", script, "sh", folder.path(), "true"});
+    if (!probe.waitForFinished(20000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
+        GTEST_SKIP() << "no private read-only mount here (needs unshare and mount rights): "
+                     << probe.readAllStandardError().toStdString();
+
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(RoDirVariable, folder.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QStringLiteral("unshare"), {"-m", "sh", "-c", script, "sh", folder.path(),
+                                            QCoreApplication::applicationFilePath(),
+                                            "--gtest_filter=ReadOnlyMountTest.Inside"});
+    ASSERT_TRUE(child.waitForFinished(120000));
+    const QString output = QString::fromUtf8(child.readAll());
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
+    EXPECT_EQ(FileBytes(QDir(folder.path()).filePath("Settings.ini")), MountedSettings);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"Settings.ini"});
 }
 
 } // namespace
