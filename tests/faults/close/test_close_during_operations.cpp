@@ -322,8 +322,7 @@ TEST_P(CloseDuringOperation, ClosesPromptlyAndLeavesNothingBehind)
     EXPECT_FALSE(PortOpensAgain(bus.slavePath())) << "the open window holds its port";
     EXPECT_GT(OperationThreadCount(), 0) << "at least the port's polling thread runs";
 
-    const int width = form->width();
-    const int height = form->height();
+    const QRect geometry(form->x(), form->y(), form->width(), form->height());
     std::optional<double> lastReceived;
     if (c.row.op == Op::Stream)
         lastReceived = form->StreamChart().HeightAt(form->StreamChart().LastX());
@@ -346,8 +345,11 @@ TEST_P(CloseDuringOperation, ClosesPromptlyAndLeavesNothingBehind)
     IniFile ini(SettingsPaths{work.path(), program.path()}.WorkingFile());
     ini.Load();
     EXPECT_FALSE(ini.ReadBool(settings::MainForm, settings::Maximized, true));
-    EXPECT_EQ(ini.ReadInteger(settings::MainForm, settings::Width, -1), width);
-    EXPECT_EQ(ini.ReadInteger(settings::MainForm, settings::Height, -1), height);
+    EXPECT_EQ(QRect(ini.ReadInteger(settings::MainForm, settings::Left, -1),
+                    ini.ReadInteger(settings::MainForm, settings::Top, -1),
+                    ini.ReadInteger(settings::MainForm, settings::Width, -1),
+                    ini.ReadInteger(settings::MainForm, settings::Height, -1)),
+              geometry);
 
     if (c.row.op == Op::Stream) {
         EXPECT_FALSE(QFile::exists(QDir(program.path()).filePath(QStringLiteral("Thread.txt.part"))));

@@ -1,5 +1,6 @@
 #include "BusFormFixture.h"
 #include "CloseChecks.h"
+#include "SpawnedProgram.h"
 #include "app/SingleInstance.h"
 #include "operations/TThread4Unit.h"
 #include "protocol/LinkState.h"
@@ -12,7 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTreeWidget>
@@ -57,17 +58,15 @@ class SecondStartTest : public BusFormTest {
     }
 
     // Starts the program a second time, in the first's working folder and runtime folder.
-    std::unique_ptr<QProcess> StartSecond()
+    std::unique_ptr<SpawnedProgram> StartSecond()
     {
-        auto second = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
         env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("veltrano.app.info=true"));
         env.remove(QStringLiteral("VELTRANO_SCREENSHOTS"));
-        second->setProcessEnvironment(env);
-        second->setWorkingDirectory(work.path());
-        second->start(QStringLiteral(VELTRANO_EXE), {});
+        auto second = std::make_unique<SpawnedProgram>(QStringLiteral(VELTRANO_EXE), env, work.path());
+        EXPECT_TRUE(second->Started());
         return second;
     }
 
@@ -76,14 +75,10 @@ class SecondStartTest : public BusFormTest {
     bool RunSecond(int* exitCode, QByteArray* log)
     {
         const auto second = StartSecond();
-        const bool ended = WaitFor([&] { return second->state() == QProcess::NotRunning; }, 10000);
-        if (!ended) {
-            second->kill();
-            second->waitForFinished(2000);
+        if (!second->Started() || !WaitFor([&] { return second->Ended(); }, 10000))
             return false;
-        }
-        *exitCode = second->exitStatus() == QProcess::NormalExit ? second->exitCode() : -1;
-        *log = second->readAllStandardError();
+        *exitCode = second->ExitCode();
+        *log = second->ErrorOutput();
         return true;
     }
 
@@ -201,11 +196,10 @@ TEST_F(SecondStartTest, ASecondStartWhileTheFirstServesNoEventsEndsOnItsOwnAndIs
     const auto second = StartSecond();
     QElapsedTimer clock;
     clock.start();
-    ASSERT_TRUE(second->waitForFinished(10000));
+    ASSERT_TRUE(second->WaitEnded(10000));
     EXPECT_LT(clock.elapsed(), 6000);
-    EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second->exitCode(), 0);
-    EXPECT_FALSE(second->readAllStandardError().contains("window exposed"));
+    EXPECT_EQ(second->ExitCode(), 0);
+    EXPECT_FALSE(second->ErrorOutput().contains("window exposed"));
     EXPECT_EQ(activations, 0);
     // Its request waited in the socket: once the first serves events again it comes to the front.
     EXPECT_TRUE(WaitFor([&] { return activations == 1; }));
