@@ -148,6 +148,10 @@ void TThread_X::cycle()
 
     if (handedOver && !waitDelivered())
         return;
+    // A full buffer means the line is still busy: reading on at once keeps a fast stream from
+    // overrunning the system's queue while the thread would sleep.
+    if (nRead.load() == FComPortInBufSize_thread)
+        return;
     pause(err != 0 ? std::max<int>(FComPortPollingDelay_thread, kPauseAfterErrorMs)
                    : FComPortPollingDelay_thread);
 }

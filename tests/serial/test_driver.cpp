@@ -120,6 +120,28 @@ TEST_F(SerialDriver, BurstLongerThanTheInputBufferIsCutAtItsSize)
         EXPECT_LE(size, 1000);
 }
 
+// A fast stream must not wait out the polling delay between full buffers: at a delay of 400 ms
+// and 100 bytes a read, 3000 bytes would take 12 s that way.
+TEST_F(SerialDriver, FullBuffersAreReadWithoutThePollingDelayBetweenThem)
+{
+    driver->setComPortPollingDelay(400);
+    driver->setComPortInBufSize(100);
+    ASSERT_TRUE(driver->Connect());
+    QByteArray burst;
+    for (int i = 0; i < 3000; ++i)
+        burst.append(static_cast<char>('A' + i % 26));
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(receive(burst, 5000));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(4000));
+    EXPECT_EQ(rx.bytes, burst);
+    // Once the line is quiet the delay holds again: a byte waits out the pause after the last
+    // short chunk rather than being read at once by a spinning thread.
+    ASSERT_TRUE(receive("."));
+    pty.write("x");
+    EXPECT_TRUE(WaitUntil([&] { return PendingInput(driver->ComHandle()) == 1; }, 200));
+    EXPECT_TRUE(WaitUntil([&] { return rx.bytes.endsWith('x'); }, 2000));
+}
+
 TEST_F(SerialDriver, ConnectOnAnOpenDriverChangesNothing)
 {
     driver->setComPortPollingDelay(400);
