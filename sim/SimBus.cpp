@@ -3,7 +3,9 @@
 #include "sim/SimEngine.h"
 #include "sim/SimPty.h"
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -21,6 +23,11 @@ namespace {
 // a fast stream goes out in small batches instead of one wake-up per byte.
 constexpr std::int64_t kMinSleepUs = 500;
 constexpr int kReadChunk = 4096;
+// A real port's driver keeps about 64 KB for a program that does not read; a pseudo-terminal
+// holds only about 20 KB, so the bus keeps the rest.
+constexpr qsizetype kLineQueueBytes = 44 * 1024;
+// How soon the bus tries again to hand queued bytes to a program that is slow to read.
+constexpr std::int64_t kQueueRetryUs = 1000;
 
 } // namespace
 
@@ -35,6 +42,7 @@ struct SimBus::State {
     clockid_t threadClock{};
     bool threadClockValid = false;
     int wakeFd = -1;
+    QByteArray lineQueue; // sent bytes the pseudo-terminal had no room for yet
     const std::chrono::steady_clock::time_point epoch = std::chrono::steady_clock::now();
 
     std::int64_t nowUs() const
@@ -56,6 +64,7 @@ struct SimBus::State {
 
     void run();
     void serviceLocked(std::int64_t now);
+    void flushLineQueue(int fd);
 };
 
 void SimBus::State::serviceLocked(std::int64_t now)
@@ -63,10 +72,34 @@ void SimBus::State::serviceLocked(std::int64_t now)
     // With the port closed, or its queue full because nobody reads, the bytes are lost, as on a
     // line nobody listens to.
     const int fd = pty.refreshAttached() ? pty.masterFd() : -1;
-    engine.service(now, pty.lineSpeed(), [fd](const QByteArray& bytes) {
-        if (fd >= 0) [[maybe_unused]]
+    if (fd < 0)
+        lineQueue.clear();
+    else
+        flushLineQueue(fd);
+    engine.service(now, pty.lineSpeed(), [this, fd](const QByteArray& bytes) {
+        if (fd < 0)
+            return;
+        QByteArray rest = bytes;
+        if (lineQueue.isEmpty()) {
             const ssize_t n = ::write(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
+            if (n == bytes.size())
+                return;
+            rest = bytes.mid(n > 0 ? n : 0);
+        }
+        // Beyond the driver's queue the newest bytes are lost, as in a real overrun.
+        if (lineQueue.size() + rest.size() <= kLineQueueBytes)
+            lineQueue.append(rest);
     });
+}
+
+void SimBus::State::flushLineQueue(int fd)
+{
+    while (!lineQueue.isEmpty()) {
+        const ssize_t n = ::write(fd, lineQueue.constData(), static_cast<size_t>(lineQueue.size()));
+        if (n <= 0)
+            return;
+        lineQueue.remove(0, n);
+    }
 }
 
 void SimBus::State::run()
@@ -87,7 +120,10 @@ void SimBus::State::run()
                 return;
             masterFd = pty.masterFd();
             notifyFd = pty.notifyFd();
-            if (const std::optional<std::int64_t> next = engine.nextEventUs()) {
+            std::optional<std::int64_t> next = engine.nextEventUs();
+            if (!lineQueue.isEmpty())
+                next = std::min(next.value_or(INT64_MAX), nowUs() + kQueueRetryUs);
+            if (next) {
                 const std::int64_t sleepUs = std::max(kMinSleepUs, *next - nowUs());
                 timeout.tv_sec = static_cast<time_t>(sleepUs / 1'000'000);
                 timeout.tv_nsec = static_cast<long>((sleepUs % 1'000'000) * 1000);
@@ -192,6 +228,7 @@ void SimBus::stop()
     d->pty.removeLink();
     d->pty.close();
     d->engine.dropInFlight();
+    d->lineQueue.clear();
     ::close(d->wakeFd);
     d->wakeFd = -1;
 }
@@ -229,6 +266,7 @@ void SimBus::vanish()
     d->pty.removeLink();
     d->pty.close();
     d->engine.dropInFlight();
+    d->lineQueue.clear();
     d->wake();
 }
 
