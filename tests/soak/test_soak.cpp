@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QSet>
 #include <QTabWidget>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -25,6 +26,8 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <time.h>
 
 namespace {
 
@@ -59,6 +62,21 @@ long HeapInUseKb()
 {
     const struct mallinfo2 info = mallinfo2();
     return static_cast<long>((info.uordblks + info.hblkhd) / 1024);
+}
+
+double ProcessCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+std::string LoadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    if (!file.open(QIODevice::ReadOnly))
+        return "?";
+    return file.readAll().split(' ').first().toStdString();
 }
 
 int SoakSeconds()
@@ -138,6 +156,9 @@ struct Figures {
     std::uint64_t streamed = 0;
     std::uint64_t streamedWhileRecording = 0;
     std::uint64_t recorded = 0;
+    // Streamed samples that never reached the window whole, and in how many runs.
+    std::uint64_t notReceived = 0;
+    int lossEvents = 0;
     long rssStartKb = 0;
     long rssEndKb = 0;
     long rssMinKb = 0;
@@ -320,19 +341,30 @@ class SoakTest : public ::testing::Test {
         const int count = chart.Count();
         *chartCount = count;
         figures.streamed += sent;
-        ASSERT_EQ(static_cast<std::uint64_t>(count), sent) << "every streamed sample on the chart, once";
         ASSERT_GT(count, firstRecorded);
+        ASSERT_LE(static_cast<std::uint64_t>(count), sent) << "more samples on the chart than streamed";
         ASSERT_EQ(*chart.HeightAt(0), (before.latched + 1) % Wrap) << "the first sample streamed";
         ASSERT_EQ(*chart.HeightAt(count - 1), bus.status(fastSensor).last) << "the last sample streamed";
-        std::optional<double> previous;
-        for (int k = 0; k < count; ++k) {
+        // Samples the program never got whole leave a jump in the counter; the jumps must add up to
+        // what is missing from the chart, and nothing may come twice or out of order.
+        std::uint64_t missing = 0;
+        int previous = static_cast<int>(*chart.HeightAt(0));
+        for (int k = 1; k < count; ++k) {
             const std::optional<double> height = chart.HeightAt(k);
             ASSERT_TRUE(height.has_value()) << "point " << k;
-            if (previous) {
-                ASSERT_EQ(*height, std::fmod(*previous + 1, Wrap)) << "point " << k;
+            const int value = static_cast<int>(*height);
+            const int step = (value - previous + Wrap) % Wrap;
+            ASSERT_NE(step, 0) << "point " << k << " doubled";
+            if (step != 1) {
+                missing += static_cast<std::uint64_t>(step - 1);
+                ++figures.lossEvents;
+                std::printf("soak: cycle %d: %d samples missing before point %d of %d (%.1f s into the stream)\n",
+                            figures.cycles, step - 1, k, count, k / (static_cast<double>(count) / (ms / 1000.0)));
             }
-            previous = height;
+            previous = value;
         }
+        ASSERT_EQ(missing, sent - static_cast<std::uint64_t>(count)) << "the chart's jumps against the samples lost";
+        figures.notReceived += missing;
 
         QFile file(QDir(program.path()).filePath(QStringLiteral("Thread.txt")));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -364,8 +396,9 @@ class SoakTest : public ::testing::Test {
                     "  searches           %d\n"
                     "  parameter reads    %d\n"
                     "  latches            %d (and %d latch read-backs)\n"
-                    "  samples streamed   %llu (%llu of them while recording)\n"
+                    "  samples streamed   %llu (%llu received while recording)\n"
                     "  samples recorded   %llu\n"
+                    "  not received       %llu samples in %d runs\n"
                     "  memory start/end   %ld kB / %ld kB (sampled min %ld kB, max %ld kB)\n"
                     "  heap in use        %ld kB at start, %ld kB at the end\n"
                     "  message boxes      %zu\n"
@@ -374,7 +407,9 @@ class SoakTest : public ::testing::Test {
                     figures.cycles, figures.searches, figures.reads, figures.latches, figures.latchReads,
                     static_cast<unsigned long long>(figures.streamed),
                     static_cast<unsigned long long>(figures.streamedWhileRecording),
-                    static_cast<unsigned long long>(figures.recorded), figures.rssStartKb, rssEndKb,
+                    static_cast<unsigned long long>(figures.recorded),
+                    static_cast<unsigned long long>(figures.notReceived), figures.lossEvents, figures.rssStartKb,
+                    rssEndKb,
                     figures.rssMinKb, figures.rssMaxKb, heapStartKb, HeapInUseKb(),
                     closer ? closer->seen().size() : 0u, form->Errors().size());
         if (closer) {
@@ -420,6 +455,17 @@ TEST_F(SoakTest, StreamRecordSearchReadAndLatchInTurnForTheWholeRun)
 
     long baselineKb = 0;
     long heapBaselineKb = 0;
+    double cpuBefore = ProcessCpuSeconds();
+    // How late the main thread's event loop comes round: a pause longer than the system's queue
+    // holds at this line speed loses bytes on any program.
+    qint64 longestPauseMs = 0;
+    QElapsedTimer tick;
+    tick.start();
+    QTimer pauseWatch;
+    QObject::connect(&pauseWatch, &QTimer::timeout, [&] {
+        longestPauseMs = std::max(longestPauseMs, tick.restart());
+    });
+    pauseWatch.start(20);
     int warmUpPoints = 0;
     while (clock.elapsed() < seconds * 1000LL) {
         ++figures.cycles;
@@ -442,14 +488,16 @@ TEST_F(SoakTest, StreamRecordSearchReadAndLatchInTurnForTheWholeRun)
             warmUpPoints = std::max(warmUpPoints, points);
         }
         const long explainedKb = std::max(0L, static_cast<long>(points - warmUpPoints) * BytesPerPoint / 1024);
+        const double cpu = ProcessCpuSeconds();
         std::printf("soak: %s at %lld s: memory %ld kB (heap in use %ld kB), chart %d points, streamed %llu, "
-                    "recorded %llu, texts %zu, boxes %zu\n",
+                    "recorded %llu, texts %zu, boxes %zu; cpu %.1f s, longest event-loop pause %lld ms, load %s\n",
                     cycle.c_str(), static_cast<long long>(clock.elapsed() / 1000), kb, heapKb, points,
                     static_cast<unsigned long long>(figures.streamed),
-                    static_cast<unsigned long long>(figures.recorded), form->Errors().size(), closer->seen().size());
+                    static_cast<unsigned long long>(figures.recorded), form->Errors().size(), closer->seen().size(),
+                    cpu - cpuBefore, longestPauseMs, LoadAverage().c_str());
         std::fflush(stdout);
-        ASSERT_TRUE(closer->seen().empty()) << closer->seen().front().text.toStdString();
-        ASSERT_TRUE(form->Errors().empty()) << form->Errors().front().toStdString();
+        cpuBefore = cpu;
+        longestPauseMs = 0;
         if (figures.cycles > WarmUpCycles) {
             ASSERT_LE(kb, baselineKb + explainedKb + SlackKb)
                 << "memory grew beyond the chart: baseline " << baselineKb << " kB, chart " << explainedKb
@@ -461,6 +509,9 @@ TEST_F(SoakTest, StreamRecordSearchReadAndLatchInTurnForTheWholeRun)
     }
     finished = true;
     EXPECT_EQ(figures.recorded, figures.streamedWhileRecording);
+    EXPECT_EQ(figures.notReceived, 0u) << "streamed samples that never reached the window";
+    EXPECT_TRUE(closer->seen().empty()) << "message boxes";
+    EXPECT_TRUE(form->Errors().empty()) << "error texts";
     EXPECT_GE(figures.cycles, 1);
 }
 
