@@ -5,8 +5,9 @@ corpus/standard and corpus/modbus by the Modbus bit of their settings byte.
 Input layout (see ReceiveHarness.h): one settings byte, one byte of pending Modbus requests, then
 chunks as a length byte and bytes.
 
-Files named found-* or with a hash for a name are not written here: they are inputs that fuzzing
-runs found to reach paths the seeds do not, kept as found.
+Files named found-* are not written here: they are inputs that fuzzing runs found to reach code
+the seeds do not, kept as found except for the Modbus bit, which the targets ignore and which is
+set to say the folder's protocol.
 """
 import pathlib
 
