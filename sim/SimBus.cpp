@@ -295,6 +295,15 @@ bool SimBus::isVanished() const
     return d->vanished;
 }
 
+void SimBus::injectLine(const QByteArray& bytes)
+{
+    std::lock_guard lock(d->mutex);
+    if (d->vanished || !d->pty.refreshAttached() || d->pty.masterFd() < 0)
+        return;
+    [[maybe_unused]] const ssize_t n =
+        ::write(d->pty.masterFd(), bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
 void SimBus::setFaults(int sensor, const SimFaults& faults)
 {
     std::lock_guard lock(d->mutex);

@@ -43,6 +43,10 @@ class SimBus {
     bool reappear(QString* error);
     bool isVanished() const;
 
+    // Puts bytes on the line at once, whatever its speed, as noise or a stranger on the bus would;
+    // they may land in the middle of a sensor's reply. Lost while the program has the port closed.
+    void injectLine(const QByteArray& bytes);
+
     void setFaults(int sensor, const SimFaults& faults);
     SimFaults faults(int sensor) const;
     SimSensorStatus status(int sensor) const;
