@@ -8,6 +8,7 @@
 #include "operations/WorkerFactory.h"
 #include "protocol/DeviceUnit.h"
 #include "protocol/LinkState.h"
+#include "serial/TCommPortDriver.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -46,10 +47,15 @@ void StopStreamAfterTimeout(TForm1& form)
     form.UpdateAfterStopThread();
 }
 
+// An unplugged adapter is named as such: no sensor could have answered.
 void ShowTimeoutMessage(TForm1& form)
 {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Veltrano"),
-                    QStringLiteral("Превышен интервал ожидания ответа от датчика"), QMessageBox::Ok, &form);
+    const QString text =
+        form.CommPortDriver1->PortLost()
+            ? QStringLiteral("Нет связи с портом %1. Проверьте подключение и повторите операцию.")
+                  .arg(form.CommPortDriver1->ComPort())
+            : QStringLiteral("Превышен интервал ожидания ответа от датчика");
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Veltrano"), text, QMessageBox::Ok, &form);
     box.exec();
 }
 } // namespace
@@ -63,6 +69,10 @@ bool TForm1::LaunchThread(int LThread)
         return false;
     }
     OperationRunning = true;
+    // After an unplugged adapter is back, the next operation opens its port again. Bytes kept
+    // from before the loss can never complete with bytes after it.
+    if (CommPortDriver1->PortLost() && CommPortDriver1->Reopen())
+        ReceiveBuffer.clear();
     try {
         const auto master = TMasterThread::Create(
             static_cast<std::uint8_t>(LThread),

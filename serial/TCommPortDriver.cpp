@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <vector>
@@ -30,6 +31,7 @@ struct TCommPortDriver::Impl {
     std::uint16_t FOutputTimeout = 100;
     TComPortReceiveDataEvent FComPortReceiveData;
     int lastOpenError = 0;
+    bool lost = false; // a reopen of a hung-up port failed; the driver is closed meanwhile
     TThread_X* Thread_X = nullptr;                   // the polling thread started last, until asked to stop
     std::vector<std::unique_ptr<TThread_X>> threads; // every thread not yet reaped
 
@@ -79,6 +81,24 @@ struct TCommPortDriver::Impl {
         done->join();
     }
 
+    // Under m, with the port closed.
+    bool open()
+    {
+        int err = 0;
+        const int fd = OpenPortExclusive(FComPort, err);
+        lastOpenError = err;
+        if (fd < 0) {
+            qCInfo(lcLink) << "cannot open" << FComPort << qt_error_string(err);
+            return false;
+        }
+        link = std::make_shared<PortLink>(fd);
+        lost = false;
+        qCDebug(lcLink) << "opened" << FComPort;
+        applyComSettings(true);
+        startPollingThread();
+        return true;
+    }
+
     void disconnect()
     {
         stopPollingThread();
@@ -117,24 +137,37 @@ bool TCommPortDriver::Connect()
     const std::lock_guard lock(d->m);
     if (d->link)
         return true;
-    int err = 0;
-    const int fd = OpenPortExclusive(d->FComPort, err);
-    d->lastOpenError = err;
-    if (fd < 0) {
-        qCInfo(lcLink) << "cannot open" << d->FComPort << qt_error_string(err);
-        return false;
-    }
-    d->link = std::make_shared<PortLink>(fd);
-    qCDebug(lcLink) << "opened" << d->FComPort;
-    d->applyComSettings(true);
-    d->startPollingThread();
-    return true;
+    return d->open();
 }
 
 void TCommPortDriver::Disconnect()
 {
     const std::lock_guard lock(d->m);
     d->disconnect();
+    d->lost = false;
+}
+
+bool TCommPortDriver::PortLost() const
+{
+    const std::lock_guard lock(d->m);
+    if (!d->link)
+        return d->lost;
+    bool hungUp = false;
+    d->link->withFd([&hungUp](int fd) {
+        pollfd p{fd, 0, 0};
+        hungUp = ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLNVAL)) != 0;
+    });
+    return hungUp;
+}
+
+bool TCommPortDriver::Reopen()
+{
+    const std::lock_guard lock(d->m);
+    d->disconnect();
+    qCInfo(lcLink) << "reopening" << d->FComPort;
+    // Until the adapter is back the port stays lost, so that the next operation tries again.
+    d->lost = !d->open();
+    return !d->lost;
 }
 
 bool TCommPortDriver::Connected() const

@@ -63,6 +63,11 @@ public:
     void setOnReceiveData(TComPortReceiveDataEvent ev);
     int ComHandle() const;      // the open file descriptor, 0 when closed
     void setComHandle(int fd);  // adopt an open descriptor; -1 detaches without closing
+    // True once the open port has hung up (its adapter was unplugged) and while opening it again
+    // fails; false after a Connect or a Disconnect.
+    bool PortLost() const;
+    // Closes the port and opens the same path again with the same settings; true when it is open.
+    bool Reopen();
     // errno of the last failed Connect (EACCES, ENOENT, EBUSY, ...); 0 after a successful one.
     int LastOpenError() const;
 
