@@ -150,7 +150,9 @@ void ReceiveModbus(TLinkView& view, const QByteArray& chunk)
     if (!device) {
         device = AddressChangeEchoRecord(address, size);
         if (!device) {
+            // The frame is whole and no one's: kept, it would spoil the CRC of the reply after it.
             qCDebug(lcReceive) << "Modbus frame for unknown address" << address;
+            ReceiveBuffer.clear();
             return;
         }
         qCDebug(lcReceive) << "write echo from the old address" << address << "for"
