@@ -28,6 +28,12 @@
 #include <functional>
 
 namespace {
+// The sanitizer builds run the same code several times slower.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr qint64 PromptMs = 20000;
+#else
+constexpr qint64 PromptMs = 5000;
+#endif
 
 const QString Unsaved = QString::fromUtf8("Настройки не сохраняются");
 
@@ -134,7 +140,7 @@ TEST_F(SettingsInputTest, HugeFilesStartPromptlyWithDefaultsAndAreLeftAlone)
             auto form = MakeForm();
             const qint64 startMs = clock.elapsed();
             std::printf("[          ] %s: window made in %lld ms\n", c.what, static_cast<long long>(startMs));
-            EXPECT_LT(startMs, 5000);
+            EXPECT_LT(startMs, PromptMs);
             const bool read = c.size <= IniFile::MaxFileSize;
             EXPECT_EQ(form->Edit1->text(), read ? "7" : "20");
             EXPECT_EQ(Notice(*form), read ? QString() : Unsaved);
@@ -143,7 +149,7 @@ TEST_F(SettingsInputTest, HugeFilesStartPromptlyWithDefaultsAndAreLeftAlone)
             TypeInto(form->Edit1, QStringLiteral("55"));
             const qint64 typedMs = clock.elapsed();
             std::printf("[          ] %s: three keys took %lld ms\n", c.what, static_cast<long long>(typedMs));
-            EXPECT_LT(typedMs, 5000);
+            EXPECT_LT(typedMs, PromptMs);
             form->close();
         }
         if (c.size > IniFile::MaxFileSize) {
