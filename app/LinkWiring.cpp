@@ -1,15 +1,16 @@
+// What the bus reports, as the window shows it: status texts, latch-table rows, the stream chart
+// and the reception errors.
 #include "app/Unit1.h"
-#include "operations/OperationState.h"
-#include "operations/TOperationThreads.h"
+#include "bus/SensorBus.h"
+#include "pages/ModbusTexts.h"
+#include "pages/ReplyTexts.h"
+#include "pages/ResultText.h"
 #include "pages/StreamRecorder.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
-#include "protocol/ReplyTexts.h"
 #include "widgets/StreamChart.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
-#include <QMessageBox>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTime>
@@ -27,22 +28,67 @@ void SetCell(QTableWidget& table, int row, int column, const QString& text)
     else
         table.setItem(row, column, new QTableWidgetItem(text));
 }
+
+QString Text(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+// The latch-table cell of a result read back, in the form of the protocol it came in.
+QString ResultCell(TProtocol protocol, TLatchColumn column, const TResultField& result, double range)
+{
+    return protocol == TProtocol::Modbus ? ModbusResultText(column, result.Raw, range)
+                                         : LatchResultText(column, result, range);
+}
 } // namespace
 
 void TForm1::WireLink()
 {
-    operationThreads_ = new TOperationThreads(this);
-    // Their intervals are the times the user is told of; a coarse timer may fire 5 % early.
-    Timer1->setTimerType(Qt::PreciseTimer);
+    // Its interval is the time the user is told of; a coarse timer may fire 5 % early.
     Timer3->setTimerType(Qt::PreciseTimer);
-    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     connect(Timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
     connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
+    connect(bus_, &TSensorBus::SensorReplied, this, &TForm1::OnSensorReplied);
+    connect(bus_, &TSensorBus::StreamSamples, this, &TForm1::OnStreamSamples);
+    connect(bus_, &TSensorBus::ReceiveError, this, &TForm1::OnReceiveError);
+    connect(bus_, &TSensorBus::Progress, this, &TForm1::OnProgress);
+    connect(bus_, &TSensorBus::SearchProgress, this, &TForm1::OnSearchProgress);
+    connect(bus_, &TSensorBus::SearchPassesDone, this, &TForm1::NextSpeedStep);
+    connect(bus_, &TSensorBus::OperationFinished, this, &TForm1::LaunchTreadOnTerminate);
 }
 
-void TForm1::StopOperations()
+void TForm1::OnSensorReplied(TDevice* device, const TReplyNote& note)
 {
-    operationThreads_->Shutdown();
+    const int address = device->AddressNumber();
+    switch (note.Event) {
+    case TReplyEvent::Configured:
+        SetStatusText(0, Text(ReplyText::SensorConfigured));
+        break;
+    case TReplyEvent::SwitchedOn:
+        SetStatusText(0, Text(ReplyText::SensorOn));
+        break;
+    case TReplyEvent::SwitchedOff:
+        SetStatusText(0, Text(ReplyText::SensorOff));
+        break;
+    case TReplyEvent::DefaultsSet:
+        SetStatusText(1, Text(ReplyText::DefaultsSet));
+        EnableAfterDefaults();
+        break;
+    case TReplyEvent::Latched:
+        SetStatusText(1, Text(ReplyText::ResultLatched));
+        AddLatchRow(address, LatchConfirmColumn, Text(ReplyText::LatchedCell));
+        break;
+    case TReplyEvent::LatchedResultRead:
+        AddLatchRow(address, LatchReadColumn,
+                    ResultCell(bus_->Protocol(), LatchReadColumn, note.Result, device->ID_D));
+        SetStatusText(1, Text(ReplyText::LatchedResultRead));
+        break;
+    case TReplyEvent::LastResultRead:
+        SetStatusText(1, Text(ReplyText::LastResultRead));
+        AddLatchRow(address, LastResultColumn,
+                    ResultCell(bus_->Protocol(), LastResultColumn, note.Result, device->ID_D));
+        break;
+    }
 }
 
 // The table's header row is the widget's own header, so data row k is widget row k - 1.
@@ -61,16 +107,10 @@ void TForm1::AddLatchRow(int addressNumber, TLatchColumn column, const QString& 
     StringGrid1->scrollToItem(StringGrid1->item(row, 0));
 }
 
-// Enabling a running timer keeps its count: the frame timeout runs from the first failed check.
-void TForm1::StartFrameTimeout()
+void TForm1::OnReceiveError(TReceiveError error)
 {
-    if (!Timer1->isActive())
-        Timer1->start();
-}
-
-void TForm1::StopFrameTimeout()
-{
-    Timer1->stop();
+    SetStatusText(2, Text(error == TReceiveError::Decoding ? ReplyText::DecodingError : ReplyText::FrameError));
+    StartErrorClear();
 }
 
 void TForm1::StartErrorClear()
@@ -86,27 +126,33 @@ void TForm1::EnableAfterDefaults()
     ActivateModbus();
 }
 
+void TForm1::OnProgress(TOperationCode, TProgress step)
+{
+    if (step == TProgress::Reading)
+        SetStatusText(1, QStringLiteral("Чтение..."));
+}
+
 // Every sample of the line is decoded; the chart, the label and the status bar then show what
 // the last one left, and the recorded lines go to disk.
-void TForm1::StreamText(TDevice& device, const QByteArray& line)
+void TForm1::OnStreamSamples(TDevice* device, const TSampleBatch& batch)
 {
     TStreamSampler& sampler = streamChart_->Sampler();
-    sampler.Line(line, device.ID_D, CheckBox_RecordThrd->isChecked());
+    sampler.Samples(batch.Samples, device->ID_D, CheckBox_RecordThrd->isChecked());
     const TStreamView view = sampler.Take();
     streamChart_->ShowView(view);
     if (!view.Label.isEmpty())
         Label5->setText(view.Label);
     if (view.Error) {
-        SetStatusText(2, QString::fromUtf8(ReplyText::DecodingError));
+        SetStatusText(2, Text(ReplyText::DecodingError));
         StartErrorClear();
     }
-    if (!RecordLines.isEmpty())
-        streamRecorder_->Spool(RecordLines);
+    if (!sampler.RecordLines().isEmpty())
+        streamRecorder_->Spool(sampler.RecordLines());
 }
 
 void TForm1::UpdateAfterStopThread()
 {
-    StreamRunning = false;
+    bus_->StreamEnded();
     TabSheet1->setEnabled(true);
     TabSheet3->setEnabled(true);
     TabSheet5->setEnabled(true);
@@ -121,23 +167,6 @@ void TForm1::UpdateAfterStopThread()
         chart.Replot();
     }
     SetStatusText(2, QString());
-}
-
-void TForm1::ShowModbusException(const QString& text, const QString& caption)
-{
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, this);
-    box.exec();
-}
-
-void TForm1::Timer1Timer()
-{
-    SetStatusText(2, QString::fromUtf8(ReplyText::FrameError));
-    ReceiveBuffer.clear();
-    StartErrorClear();
-    Timer1->stop();
-    ExpectAllParams = false;
-    ExpectFlags = false;
-    WriteFlagsOnly = false;
 }
 
 void TForm1::Timer3Timer()

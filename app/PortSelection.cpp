@@ -1,10 +1,25 @@
 #include "app/Unit1.h"
-#include "app/Unit_Utils.h"
-#include "sim/DemoBus.h"
+#include "bus/SensorBus.h"
+#include "convert/Unit_Utils.h"
 #include "serial/PortScan.h"
-#include "serial/TCommPortDriver.h"
+#include "sim/DemoBus.h"
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QFile>
+#include <grp.h>
+#include <sys/stat.h>
+
+QString DeniedPortHint(const QString& path)
+{
+    const QString lead = QStringLiteral("Нет доступа к %1: ").arg(path);
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && st.st_gid != 0) {
+        if (const group* g = ::getgrgid(st.st_gid))
+            return lead + QStringLiteral("добавьте пользователя в группу %1")
+                              .arg(QString::fromLocal8Bit(g->gr_name));
+    }
+    return lead + QStringLiteral("недостаточно прав");
+}
 
 void TForm1::FindCom()
 {
@@ -40,7 +55,7 @@ void TForm1::ComboBox2Change()
 
 bool TForm1::SetComPortSpeed(int Speed)
 {
-    return ::SetComPortSpeed(*CommPortDriver1, Speed);
+    return bus_->SetLineSpeed(Speed);
 }
 
 QString TForm1::ChoiceCOM(const QString& ComName)

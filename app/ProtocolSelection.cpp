@@ -1,13 +1,13 @@
 #include "app/Overlay.h"
 #include "app/Unit1.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "widgets/RadioGroup.h"
 #include <QTabWidget>
 
 void TForm1::RadioGroup_protocol_obmClick()
 {
     const int index = RadioGroup_protocol_obm->ItemIndex();
-    ProtocolMode = static_cast<std::uint8_t>(index == 1 ? 1 : 0);
+    bus_->SetProtocol(index == 1 ? TProtocol::Modbus : TProtocol::Standard);
     if (index == 1) {
         TabSheet2->setEnabled(false);
         if (PageControl1->currentWidget() == TabSheet2)

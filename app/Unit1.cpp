@@ -2,11 +2,10 @@
 #include "app/AppLog.h"
 #include "app/Geometry.h"
 #include "app/Overlay.h"
-#include "app/Unit_Utils.h"
+#include "bus/SensorBus.h"
+#include "convert/Unit_Utils.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
-#include "protocol/ReceivePath.h"
 #include "serial/PortScan.h"
 #include "serial/TCommPortDriver.h"
 #include "sim/DemoBus.h"
@@ -75,12 +74,11 @@ TForm1::TForm1(QWidget* parent, SettingsPaths paths) : QMainWindow(parent), path
     QProgressBar1->setObjectName(QStringLiteral("QProgressBar1"));
     QProgressBar1->hide();
 
-    Timer1 = MakeTimer(QStringLiteral("Timer1"), 3000, this);
     Timer2 = MakeTimer(QStringLiteral("Timer2"), 2000, this);
     Timer3 = MakeTimer(QStringLiteral("Timer3"), 5000, this);
 
-    CommPortDriver1 = new TCommPortDriver(this);
-    CommPortDriver1->setObjectName(QStringLiteral("CommPortDriver1"));
+    bus_ = new TSensorBus(this);
+    CommPortDriver1 = &bus_->Driver();
     CommPortDriver1->setComPort(::ChoiceCOM(QStringLiteral("COM1")));
     CommPortDriver1->setComPortSpeed(br57600);
     CommPortDriver1->setComPortDataBits(db8BITS);
@@ -93,24 +91,17 @@ TForm1::TForm1(QWidget* parent, SettingsPaths paths) : QMainWindow(parent), path
     CommPortDriver1->setComPortPollingDelay(30);
     CommPortDriver1->setEnableDTROnOpen(true);
     CommPortDriver1->setOutputTimeout(1);
-    CommPortDriver1->setOnReceiveData([this](QObject* Sender, const char* DataPtr, int DataSize) {
-        CommPortDriver1ReceiveData(Sender, DataPtr, DataSize);
-    });
-    SetLinkSender([driver = CommPortDriver1](const QByteArray& s) { return driver->SendString(s); });
     WireLink();
 
     FormCreate();
     FormResize();
-    SetLinkView(this);
 }
 
 TForm1::~TForm1()
 {
-    SetLinkView(nullptr);
-    StopOperations();
-    SetLinkSender({});
-    // The driver lets go of the demo bus's port before the bus goes away.
-    CommPortDriver1->Disconnect();
+    // Stops the operation and lets go of the port (the demo bus's too) before anything they use
+    // goes away.
+    bus_->Shutdown();
 }
 
 void TForm1::CreateSplash()
@@ -143,8 +134,6 @@ void TForm1::CreateTopRow()
     Label3->setBuddy(ComboBox1);
     ComboBox1->setAccessibleName(Label3->text());
     connect(ComboBox1, &QComboBox::activated, this, &TForm1::ComboBox1Change);
-    connect(ComboBox1, &QComboBox::currentTextChanged, this, &TForm1::OnAddressTextChanged);
-    SetSelectedAddressText(QString());
 
     RadioGroup_protocol_obm =
         new TRadioGroup(QStringLiteral("RadioGroup_protocol_obm"), QStringLiteral(" Выбор протокола обмена "),
@@ -161,11 +150,6 @@ void TForm1::FormCreate()
 
     cursorPlus_ = QCursor(QPixmap(QStringLiteral(":/cursors/plus.xpm")), 0, 0);
     cursorMinus_ = QCursor(QPixmap(QStringLiteral(":/cursors/minus.xpm")), 0, 0);
-
-    WatchdogTime = 3000;
-    ClearDevices();
-    ReplyReceived = true;
-    OperationRunning = false;
 
     FindCom();
 
@@ -228,8 +212,9 @@ void TForm1::ApplySettings(IniFile& ini)
 
     // Only the low byte counts; anything but the two known protocols keeps the standard one.
     const auto mode = static_cast<std::uint8_t>(ini.ReadInteger(MainForm, Protocol, 0) & 0xFF);
-    ProtocolMode = mode <= 1 ? mode : 0;
-    RadioGroup_protocol_obm->SetItemIndex(ProtocolMode);
+    const TProtocol protocol = mode == 1 ? TProtocol::Modbus : TProtocol::Standard;
+    bus_->SetProtocol(protocol);
+    RadioGroup_protocol_obm->SetItemIndex(static_cast<int>(protocol));
 }
 
 void TForm1::FormConstrainedResize()
@@ -249,8 +234,8 @@ void TForm1::FormClose()
     // A recording still running is written as a stop would write it, not lost with the window.
     if (CheckBox_RecordThrd->isChecked())
         CheckBox_RecordThrd->setChecked(false);
-    if (CommPortDriver1->Connected())
-        CommPortDriver1->Disconnect();
+    // The operation stops and the port is free at once; nothing it would report is shown.
+    bus_->Shutdown();
     IniFile ini(paths_.WorkingFile());
     if (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) {
         ini.WriteBool(MainForm, Maximized, true);
@@ -298,7 +283,7 @@ void TForm1::ResetFormElements()
 {
     TabSheet1->setEnabled(true);
     TabSheet5->setEnabled(true);
-    if (ProtocolMode == 0)
+    if (bus_->Protocol() == TProtocol::Standard)
         TabSheet2->setEnabled(true);
     TabSheet3->setEnabled(true);
     if (PageControl1->currentWidget() == TabSheet1)
@@ -339,10 +324,8 @@ void TForm1::UpdateComboBoxOfAdres(const QByteArray& s)
     const int index = ComboBox1->currentIndex();
     if (index < 0)
         return;
-    const QString text = QString::fromLatin1(s);
-    ComboBox1->setItemText(index, text);
+    ComboBox1->setItemText(index, QString::fromLatin1(s));
     ComboBox1->setCurrentIndex(index);
-    SetSelectedAddressText(text);
 }
 
 void TForm1::AddAddressItem(const QString& text)
@@ -353,11 +336,6 @@ void TForm1::AddAddressItem(const QString& text)
     ComboBox1->insertItem(at, text);
 }
 
-void TForm1::OnAddressTextChanged(const QString& text)
-{
-    SetSelectedAddressText(text);
-}
-
 void TForm1::LabeledEdit_RecordThrdChange()
 {
     WriteSetting(settings::MainForm, settings::IntervalOfRecord, LabeledEdit_RecordThrd->text());
@@ -365,22 +343,26 @@ void TForm1::LabeledEdit_RecordThrdChange()
 
 TDevice* TForm1::ChangeDevice(const QString& adr) const
 {
-    return FindDevice(adr);
+    return bus_->Devices().FindByBoxText(adr);
 }
 
 TDevice* TForm1::ChangeDeviceInt(int adr) const
 {
-    return FindDeviceInt(adr);
+    return bus_->Devices().FindByNumber(adr);
+}
+
+TDevice* TForm1::SelectedDevice() const
+{
+    try {
+        return ChangeDevice(ComboBox1->currentText());
+    } catch (const EConvertError&) {
+        return nullptr;
+    }
 }
 
 std::uint8_t TForm1::MyHex(const QByteArray& s) const
 {
     return MyHexValue(s);
-}
-
-void TForm1::CommPortDriver1ReceiveData(QObject*, const char* DataPtr, int DataSize)
-{
-    ReceiveChunk(DataPtr, DataSize);
 }
 
 void TForm1::SetStatusText(int panel, const QString& text)

@@ -1,7 +1,9 @@
 #pragma once
 #include "app/IniFile.h"
 #include "app/Settings.h"
-#include "protocol/LinkView.h"
+#include "bus/Operation.h"
+#include "pages/LatchColumns.h"
+#include "protocol/ReceivePath.h"
 #include <QByteArray>
 #include <QCursor>
 #include <QMainWindow>
@@ -31,9 +33,9 @@ class QUrl;
 class TCaptionProgressBar;
 class TCommPortDriver;
 class TDevice;
-class TMasterThread;
-class TOperationThreads;
+class TSensorBus;
 struct TParamTexts;
+struct TSampleBatch;
 class TRadioGroup;
 class TStatusPanels;
 class TStreamChart;
@@ -43,10 +45,19 @@ class Tsplash;
 // The port box entry behind which the built-in simulated bus runs.
 inline const QString DemoPortName = QStringLiteral("DEMO");
 
-// The main window. It owns every control, the serial port driver and the three timers; its
-// handlers live beside the page they belong to (pages/*.cpp) or in app/ for the shell.
-// Main thread only.
-class TForm1 : public QMainWindow, public TLinkView {
+// The line speeds at which latch-all broadcasts, given the sensors' speeds in ascending order:
+// each distinct speed once when there are at least two sensors on more than one speed; none
+// otherwise, which means one broadcast at the current line speed.
+std::vector<int> LatchAllSpeeds(const std::vector<int>& ascendingSpeeds);
+
+// What to tell a user who may not open path: the device and the group that may, e.g.
+// "Нет доступа к /dev/ttyUSB0: добавьте пользователя в группу dialout".
+QString DeniedPortHint(const QString& path);
+
+// The main window over one bus object. It owns every control and its timers; its handlers live
+// beside the page they belong to (pages/*.cpp) or in app/ for the shell. The bus runs the
+// operations; the window starts them and shows what they report. Main thread only.
+class TForm1 : public QMainWindow {
     Q_OBJECT
   public:
     // Builds the window and runs the creation steps: port scan, link state, settings.
@@ -75,9 +86,10 @@ class TForm1 : public QMainWindow, public TLinkView {
     QString ChoiceCOM(const QString& ComName); // throws EConvertError
     TDevice* ChangeDevice(const QString& adr) const; // throws EConvertError
     TDevice* ChangeDeviceInt(int adr) const;
+    // The record of the address box entry; nullptr when its text is no number or names none.
+    TDevice* SelectedDevice() const;
     std::uint8_t MyHex(const QByteArray& s) const;
-    void CommPortDriver1ReceiveData(QObject* Sender, const char* DataPtr, int DataSize);
-    void SetStatusText(int panel, const QString& text) override;
+    void SetStatusText(int panel, const QString& text);
     QString StatusText(int panel) const;
     // Cursor number 1 is "PLUS", 2 is "MINUS"; any other number is the arrow.
     QCursor RegisteredCursor(int number) const;
@@ -124,6 +136,14 @@ class TForm1 : public QMainWindow, public TLinkView {
     bool Correct_Enter_Param();
     // The page as a write encodes it: the value column and the radio group indexes.
     TParamTexts ParamPageTexts() const;
+    // The page control and the address box usable again, as a read, a write or a save to flash
+    // that ended leaves them.
+    void EnableAfterWrite();
+    // A read that did not fill the grid: the controls back, the grid marked as not loaded.
+    void UndoParamReadStart();
+    // A write that failed: the hint shown, and the address box back at the old address unless
+    // the sensor took the new one.
+    void RollBackParameterWrite(bool addressWritten);
 
     // ---- latch page (pages/LatchPage.cpp) ----
     void Button9Click();
@@ -134,31 +154,28 @@ class TForm1 : public QMainWindow, public TLinkView {
     void Button_ClearTableClick();
     void BitBtn_ExcelClick();
     void BitBtn_TXTClick();
-    // Switches the line to the speed of the sensor chosen in the address box, if it names one.
-    void LineToSelectedSpeed();
     // Opens an exported file in the desktop's default application; false when none took it.
     // Tests put their own here, so that no application starts.
     std::function<bool(const QUrl&)> OpenDocument;
 
-    // ---- operations (operations/Launcher.cpp, operations/SearchSteps.cpp) ----
-    // Starts operation LThread unless one is running or the code has no worker; true when it
-    // started. A refused launch shows nothing.
-    bool LaunchThread(int LThread);
-    // The end notification of every supervisor; main thread.
-    void LaunchTreadOnTerminate(TMasterThread& Sender);
-    // The steps of the bus search after a probe pass and after the identification.
-    void NextSpeedStep();
-    void EndOfSearchStep(bool OutOfSignal);
+    // ---- operations (app/Launcher.cpp, pages/SearchPage.cpp) ----
+    // Starts operation LThread on the sensor chosen in the address box unless the bus is busy or
+    // has no such sensor; true when it started. A refused launch shows nothing.
+    bool LaunchThread(TOperationCode LThread);
+    // What every operation's end does to the window; main thread.
+    void LaunchTreadOnTerminate(TOperationCode code, const TOutcome& outcome);
+    // The steps of the bus search after the probe passes and after the identification.
+    void NextSpeedStep(int found);
+    void EndOfSearchStep(const TOutcome& outcome);
 
-    // ---- receive path and its timers (app/LinkWiring.cpp) ----
-    void AddLatchRow(int addressNumber, TLatchColumn column, const QString& text) override;
-    void StartFrameTimeout() override;
-    void StopFrameTimeout() override;
-    void StartErrorClear() override;
-    void EnableAfterDefaults() override;
-    void ShowModbusException(const QString& text, const QString& caption) override;
-    void StreamText(TDevice& device, const QByteArray& line) override;
-    void Timer1Timer();
+    // ---- what the bus reports (app/LinkWiring.cpp) ----
+    // A new latch-table row by the row template: counter, addressNumber in decimal (only the
+    // blanks when it is -1), time, text in column and the other result columns emptied; the row
+    // becomes current.
+    void AddLatchRow(int addressNumber, TLatchColumn column, const QString& text);
+    // Timer3, which clears status panel 2 when it fires.
+    void StartErrorClear();
+    void EnableAfterDefaults();
     void Timer3Timer();
     void UpdateAfterStopThread();
 
@@ -192,6 +209,7 @@ class TForm1 : public QMainWindow, public TLinkView {
     std::int32_t DragStartY = 0;
 
     const SettingsPaths& Paths() const { return paths_; }
+    TSensorBus& Bus() { return *bus_; }
     bool FormCreating = true;
 
     // Top row.
@@ -207,9 +225,9 @@ class TForm1 : public QMainWindow, public TLinkView {
     QWidget* TabSheet3;
     TStatusPanels* StatusBar1;
     TCaptionProgressBar* QProgressBar1;
-    QTimer* Timer1;
     QTimer* Timer2;
     QTimer* Timer3;
+    // The bus's port driver; the bus owns it.
     TCommPortDriver* CommPortDriver1;
     Tsplash* splash = nullptr;
 
@@ -304,11 +322,13 @@ class TForm1 : public QMainWindow, public TLinkView {
     void WriteSetting(const QString& section, const QString& key, const QString& value);
     // Tells the user, once and without a modal box, that settings in file are not being kept.
     void NoteUnsavedSettings(const QString& file);
-    void OnAddressTextChanged(const QString& text);
-    // Connects the timers of the receive path and sets up the operation threads.
+    // Connects what the bus reports to the window, and the window's timers.
     void WireLink();
-    // Stops and joins every operation thread, before anything they use goes away.
-    void StopOperations();
+    void OnSensorReplied(TDevice* device, const TReplyNote& note);
+    void OnStreamSamples(TDevice* device, const TSampleBatch& batch);
+    void OnReceiveError(TReceiveError error);
+    void OnProgress(TOperationCode code, TProgress step);
+    void OnSearchProgress(int address, int speed, int range);
 
     SettingsPaths paths_;
     QCursor cursorPlus_;
@@ -316,7 +336,7 @@ class TForm1 : public QMainWindow, public TLinkView {
     bool deniedPortsReported_ = false;
     bool unsavedSettingsNoted_ = false;
     std::unique_ptr<SimDemoBus> demoBus_;
-    TOperationThreads* operationThreads_ = nullptr;
+    TSensorBus* bus_ = nullptr;
     TStreamChart* streamChart_ = nullptr;
     TStreamRecorder* streamRecorder_ = nullptr;
     QTimer* streamStopRetry_ = nullptr;
@@ -324,4 +344,6 @@ class TForm1 : public QMainWindow, public TLinkView {
     bool recordRefused_ = false;
     std::optional<QPoint> panFrom_;
     bool scrollSync_ = false;
+    // The address box text before the running parameter write.
+    QByteArray writeOldAddress_;
 };

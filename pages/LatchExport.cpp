@@ -1,5 +1,5 @@
 #include "pages/LatchExport.h"
-#include "app/Unit_Utils.h"
+#include "convert/Unit_Utils.h"
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>

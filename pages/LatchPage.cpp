@@ -1,14 +1,11 @@
 #include "app/AppLog.h"
 #include "app/Unit1.h"
-#include "app/Unit_Utils.h"
+#include "bus/SensorBus.h"
 #include "pages/ColumnWidths.h"
-#include "pages/LatchAllRun.h"
 #include "pages/LatchExport.h"
 #include "pages/PageHelpers.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
-#include "serial/TCommPortDriver.h"
 #include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -129,61 +126,51 @@ void TForm1::LayoutLatchPage(int W, int H)
 // The reply of each single-sensor request adds its row to the table.
 void TForm1::Button9Click()
 {
-    ReceiveBuffer.clear();
     if (ComboBox1->count() > 0)
-        LaunchThread(9);
+        LaunchThread(TOperationCode::Latch);
 }
 
 void TForm1::Button10Click()
 {
-    ReceiveBuffer.clear();
     if (ComboBox1->count() > 0)
-        LaunchThread(10);
+        LaunchThread(TOperationCode::ReadLatch);
 }
 
 void TForm1::Button11Click()
 {
-    ReceiveBuffer.clear();
     if (ComboBox1->count() > 0)
-        LaunchThread(11);
+        LaunchThread(TOperationCode::ReadLastResult);
 }
 
 void TForm1::Button_ReadAllLanchClick()
 {
-    ReceiveBuffer.clear();
     if (ComboBox1->count() > 0)
-        LaunchThread(14);
+        LaunchThread(TOperationCode::ReadAllLatches);
 }
 
+// One broadcast at each line speed in use, slowest first, as the result list sorts by speed.
 void TForm1::Button_LatchAllClick()
 {
-    ReceiveBuffer.clear();
-    if (ComboBox1->count() == 0 || DeviceCount() == 0)
-        return;
-    if (const TLatchAllRun* const run = findChild<TLatchAllRun*>(); run && run->Running())
+    if (ComboBox1->count() == 0 || bus_->Devices().Count() == 0 || bus_->Busy())
         return;
     SortColumn = 1;
     Sort();
     std::vector<int> speeds;
     for (const std::int32_t index : SortOrder)
-        if (const TDevice* const device = Devices.At(index))
+        if (const TDevice* const device = bus_->Devices().At(index))
             speeds.push_back(device->ComPortSpeed.load());
-    (new TLatchAllRun(*this, LatchAllSpeeds(speeds), ProbePauseMs()))->Start();
+    bus_->StartLatchAll(LatchAllSpeeds(speeds), SelectedDevice());
 }
 
-// Re-applying an unchanged speed would purge the output queue, and with it a broadcast that may
-// still be leaving; so the line is switched only when it runs at another speed.
-void TForm1::LineToSelectedSpeed()
+std::vector<int> LatchAllSpeeds(const std::vector<int>& ascendingSpeeds)
 {
-    try {
-        if (const TDevice* const device = ChangeDevice(ComboBox1->currentText())) {
-            const int speed = device->ComPortSpeed.load();
-            if (BaudOf(CommPortDriver1->ComPortSpeed()) != speed)
-                SetComPortSpeed(speed);
-        }
-    } catch (const EConvertError&) {
-        // An entry that is no address names no sensor; the line stays as it is.
-    }
+    std::vector<int> speeds;
+    for (const int speed : ascendingSpeeds)
+        if (speeds.empty() || speeds.back() != speed)
+            speeds.push_back(speed);
+    if (speeds.size() < 2)
+        speeds.clear();
+    return speeds;
 }
 
 void TForm1::Button_ClearTableClick()

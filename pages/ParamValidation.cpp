@@ -1,5 +1,5 @@
 #include "pages/ParamValidation.h"
-#include "app/Unit_Utils.h"
+#include "convert/Unit_Utils.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The check of the parameters page before a write, as a pure function of the page's texts and
 // radio selections. The page applies the outcome: focus, error dialog, the stored correction.
-#include "protocol/ParamSet.h"
+#include "pages/ParamSet.h"
 #include <QString>
 #include <optional>
 

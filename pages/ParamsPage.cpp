@@ -1,15 +1,10 @@
 #include "app/Unit1.h"
-#include "app/Unit_Utils.h"
-#include "operations/OperationState.h"
-#include "operations/TThread11Unit.h"
-#include "operations/TThread3Unit.h"
-#include "operations/TThread9Unit.h"
-#include "operations/TTrdDeviceUnit.h"
+#include "bus/SensorBus.h"
+#include "convert/Unit_Utils.h"
 #include "pages/PageHelpers.h"
+#include "pages/ParamSet.h"
 #include "pages/ParamValidation.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
-#include "protocol/ParamSet.h"
 #include "widgets/ParamGrid.h"
 #include "widgets/RadioGroup.h"
 #include <QComboBox>
@@ -22,22 +17,10 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <algorithm>
+#include <optional>
 
 namespace {
-constexpr int ReadCode = 3;
-constexpr int WriteCode = 4;
-constexpr int DefaultsCode = 5;
 constexpr int ValueColumn = 1;
-
-// The record of the address box entry; nullptr when its text is no number or names none.
-TDevice* SelectedRecord(const TForm1& form)
-{
-    try {
-        return form.ChangeDevice(form.ComboBox1->currentText());
-    } catch (const EConvertError&) {
-        return nullptr;
-    }
-}
 
 // What an operation started from this page holds until it ends.
 void DisableForOperation(TForm1& form)
@@ -47,14 +30,24 @@ void DisableForOperation(TForm1& form)
     form.RadioGroup_protocol_obm->setEnabled(false);
 }
 
-// True when the operation started; an error raised while starting counts as not started.
-bool Launched(TForm1& form, int code)
+// What the write sends, from the page as it stands; none when a value does not fit its register.
+std::optional<TWritePlan> WritePlanOf(const TParamTexts& page, const TDevice& record, int address,
+                                      TProtocol protocol)
 {
+    TWritePlan plan;
+    plan.NewAddress = address;
+    plan.NewSpeed = LineSpeedOf(page.rows[ParamRow::Uart]);
     try {
-        return form.LaunchThread(code);
-    } catch (...) {
-        return false;
+        if (protocol == TProtocol::Modbus) {
+            plan.Flags = ModbusFlagBytes(page);
+            plan.Block = ModbusBlockBytes(page);
+        } else {
+            plan.Standard = StandardWrites(page, record);
+        }
+    } catch (const EConvertError&) {
+        return std::nullopt;
     }
+    return plan;
 }
 
 // A group box takes no focus itself; its first item does, as the user tabs into it.
@@ -156,70 +149,62 @@ void TForm1::FillParamCaptions()
 // them as they are, so that nothing stays disabled with no operation to enable it again.
 void TForm1::Button15Click()
 {
-    ReceiveBuffer.clear();
-    if (ComboBox1->count() == 0 || OperationRunning)
+    if (ComboBox1->count() == 0 || bus_->Busy())
         return;
-    PageControl1->setEnabled(false);
-    ComboBox1->setEnabled(false);
-    RadioGroup_protocol_obm->setEnabled(false);
+    DisableForOperation(*this);
     SetStatusText(1, QStringLiteral("Запись параметров во FLASH..."));
-    try {
-        if (LaunchThread(6))
-            return;
-    } catch (...) {
-        // Undone below like a refused launch; the error goes no further.
-    }
-    UndoSaveToFlashStart(*this);
+    if (LaunchThread(TOperationCode::SaveToFlash))
+        return;
+    EnableAfterWrite();
+    SetStatusText(1, QString());
 }
 
 // A read that another operation holds off disables nothing; one that fails to start is undone.
 void TForm1::Button1Click()
 {
-    ReceiveBuffer.clear();
-    if (ComboBox1->count() == 0 || OperationRunning)
+    if (ComboBox1->count() == 0 || bus_->Busy())
         return;
     DisableForOperation(*this);
-    if (!Launched(*this, ReadCode))
-        UndoParamReadStart(*this);
+    if (!LaunchThread(TOperationCode::ReadParameters))
+        UndoParamReadStart();
 }
 
 void TForm1::Button8Click()
 {
-    ReceiveBuffer.clear();
-    if (ComboBox1->count() == 0 || OperationRunning)
+    if (ComboBox1->count() == 0 || bus_->Busy())
         return;
     DisableForOperation(*this);
     SetStatusText(1, QStringLiteral("Установка параметров по умолчанию..."));
-    if (!Launched(*this, DefaultsCode))
-        UndoDefaultsStart(*this);
+    if (LaunchThread(TOperationCode::Defaults))
+        return;
+    EnableAfterWrite();
+    SetStatusText(1, QString());
 }
 
-// The record and the address box take the new address before the worker starts, because every
-// lookup from then on is by the new one. A launch that does not happen puts them back, so
-// nothing stays renamed or disabled.
+// The address box takes the new address as the write starts, as the record does: every reply
+// from then on comes from the new one. A write that does not start puts it back, so nothing stays
+// renamed or disabled.
 void TForm1::Button4Click()
 {
-    ReceiveBuffer.clear();
     if (ComboBox1->count() == 0 || !Correct_Enter_Param())
         return;
-    TDevice* const record = SelectedRecord(*this);
+    TDevice* const record = SelectedDevice();
     std::int64_t address = 0;
-    if (OperationRunning || !record ||
-        !ParamInteger(KGrid1->item(ParamRow::Address, ValueColumn)->text(), address))
+    if (bus_->Busy() || !record || !ParamInteger(KGrid1->item(ParamRow::Address, ValueColumn)->text(), address))
+        return;
+    const std::optional<TWritePlan> plan =
+        WritePlanOf(ParamPageTexts(), *record, static_cast<int>(address), bus_->Protocol());
+    if (!plan)
         return;
     DisableForOperation(*this);
-    const QByteArray newDec = QByteArray::number(address);
-    NewAddressDec.store(newDec);
-    NewAddressHex.store(QByteArray::number(address, 16).toUpper().rightJustified(2, '0'));
-    OldAddressDec.store(ComboBox1->currentText().toLatin1());
-    WriteAddress.store(record->AdressStr.load());
-    record->AdressStr = NewAddressHex.load();
-    UpdateComboBoxOfAdres(newDec);
-    WritePending = true;
-    if (!Launched(*this, WriteCode)) {
-        UndoParamWriteStart(*this, *record);
+    writeOldAddress_ = ComboBox1->currentText().toLatin1();
+    UpdateComboBoxOfAdres(QByteArray::number(address));
+    if (!bus_->StartWrite(record, *plan)) {
+        UpdateComboBoxOfAdres(writeOldAddress_);
+        EnableAfterWrite();
         return;
     }
+    SetStatusText(1, QStringLiteral("Запись..."));
     Label_Hint->hide();
 }
 
@@ -267,7 +252,7 @@ bool TForm1::Correct_Enter_Param()
 {
     const TParamCheck check = ::Correct_Enter_Param(ParamPageTexts());
     if (check.Correction) {
-        if (TDevice* const record = SelectedRecord(*this))
+        if (TDevice* const record = SelectedDevice())
             StoreCorrection(*check.Correction, *record);
     }
     if (check.Passed)

@@ -51,3 +51,10 @@ TSearchInput CheckSearchInput(const QString& delayText, const QString& rangeText
     input.watchdog = input.range * input.delay * WatchdogFactor;
     return input;
 }
+
+QString SearchProgressCaption(int address, int speed)
+{
+    // The speed label starts with a Latin "C"; the blank before it keeps one-digit addresses aligned.
+    const QString label = address < 10 ? QStringLiteral(" Cкорость: ") : QStringLiteral("Cкорость: ");
+    return QStringLiteral("         Адрес: ") + QString::number(address) + label + QString::number(speed);
+}

@@ -29,3 +29,6 @@ QString SearchInputCaption();
 // MaxProbeDelay; 1-9 ms is taken as MinProbeDelay, the pause the search keeps anyway, and the
 // watchdog time is computed from the delay in use. The bound must be a whole number from 2 to 255.
 TSearchInput CheckSearchInput(const QString& delayText, const QString& rangeText);
+
+// The progress bar's caption before the probe of address at speed.
+QString SearchProgressCaption(int address, int speed);

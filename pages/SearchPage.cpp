@@ -1,15 +1,12 @@
+#include "app/AppLog.h"
 #include "app/Unit1.h"
-#include "operations/OperationLog.h"
-#include "operations/TThread12Unit.h"
-#include "operations/TThread4Unit.h"
+#include "bus/SensorBus.h"
 #include "pages/ColumnWidths.h"
 #include "pages/PageHelpers.h"
 #include "pages/SearchInput.h"
 #include "pages/SearchSort.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
-#include "serial/TCommPortDriver.h"
 #include "widgets/ProgressBar.h"
 #include "widgets/RadioGroup.h"
 #include <QComboBox>
@@ -25,8 +22,11 @@
 #include <stdexcept>
 
 namespace {
-constexpr int ProbePassCode = 12;
-constexpr int FirstSearchSpeed = 9600;
+// Every pass advances the bar once per address: eight passes fill it.
+constexpr int SearchSpeedCount = 8;
+
+const QString SearchDone = QStringLiteral("Поиск завершён");
+const QString SearchFailed = QStringLiteral("Поиск завершён: ошибка поиска");
 
 void AppendSearchRow(QTreeWidget& list, const TSearchRow& row)
 {
@@ -36,13 +36,13 @@ void AppendSearchRow(QTreeWidget& list, const TSearchRow& row)
         item->setTextAlignment(column, Qt::AlignCenter);
 }
 
-std::vector<TSearchRow> FoundRows()
+std::vector<TSearchRow> FoundRows(const TDeviceList& devices)
 {
     std::vector<TSearchRow> rows;
-    const int count = DeviceCount();
+    const int count = devices.Count();
     rows.reserve(static_cast<std::size_t>(count));
     for (int index = 0; index < count; ++index) {
-        if (const TDevice* const device = Devices.At(index))
+        if (const TDevice* const device = devices.At(index))
             rows.push_back(SearchRowOf(*device));
     }
     return rows;
@@ -142,32 +142,29 @@ void TForm1::Edit2Change()
 // The switching buttons leave every control usable while their operation runs.
 void TForm1::Button3Click()
 {
-    ReceiveBuffer.clear();
     SetStatusText(0, QString());
     if (ComboBox1->count() > 0)
-        LaunchThread(1);
+        LaunchThread(TOperationCode::SwitchOn);
 }
 
 void TForm1::Button2Click()
 {
-    ReceiveBuffer.clear();
     SetStatusText(0, QString());
     if (ComboBox1->count() > 0)
-        LaunchThread(2);
+        LaunchThread(TOperationCode::SwitchOff);
 }
 
 void TForm1::Button12Click()
 {
-    ReceiveBuffer.clear();
     SetStatusText(0, QString());
     if (ComboBox1->count() > 0)
-        LaunchThread(15);
+        LaunchThread(TOperationCode::Configure);
 }
 
 void TForm1::Button5Click()
 {
-    // Workers hold pointers into Devices, which a search empties: nothing starts while one lives.
-    if (OperationRunning || TThread4::Running() || TThread12::Running())
+    // The operation holds pointers into the sensor list, which a search empties.
+    if (bus_->Busy())
         return;
     const TSearchInput input = CheckSearchInput(Edit1->text(), Edit2->text());
     if (!input.Accepted()) {
@@ -179,8 +176,6 @@ void TForm1::Button5Click()
         return;
     }
 
-    ReceiveBuffer.clear();
-    CommPortDriver1->FlushBuffers(true, true);
     Button5->setEnabled(false);
     TabSheet2->setEnabled(false);
     TabSheet3->setEnabled(false);
@@ -188,38 +183,83 @@ void TForm1::Button5Click()
     ComboBox1->setEnabled(false);
     ComboBox2->setEnabled(false);
     RadioGroup_protocol_obm->setEnabled(false);
-    ProbeDelay = input.delay;
-    SearchRange = input.range;
-    WatchdogTime = input.watchdog;
     QProgressBar1->setValue(0);
     QProgressBar1->SetCaption(QString());
     QProgressBar1->show();
     ComboBox1->clear();
     ComboBox1->setCurrentIndex(-1);
     SetStatusText(1, QStringLiteral("Поиск..."));
-    SearchMode = true;
-    ClearDevices();
     ListView1->clear();
     try {
-        if (CommPortDriver1->Connected())
-            CommPortDriver1->Disconnect();
-        CommPortDriver1->setComPort(ChoiceCOM(ComboBox2->currentText()));
-        // A port that does not open is a failed search, not a bus without sensors.
-        if (!CommPortDriver1->Connect())
+        const TSearchParams params{ChoiceCOM(ComboBox2->currentText()), input.delay, input.range};
+        if (!bus_->StartSearch(params))
             throw std::runtime_error("the port does not open");
-        SearchSpeed = FirstSearchSpeed;
-        if (!LaunchThread(ProbePassCode))
-            throw std::runtime_error("the first probe pass was not launched");
     } catch (const std::exception& e) {
-        qCWarning(lcOperations) << "bus search not started:" << e.what();
-        SearchMode = false;
-        EndSearchWithoutList(QStringLiteral("Поиск завершён: ошибка поиска"));
+        qCWarning(lcApp) << "bus search not started:" << e.what();
+        EndSearchWithoutList(SearchFailed);
+    }
+}
+
+void TForm1::OnSearchProgress(int address, int speed, int range)
+{
+    if (address == 1)
+        QProgressBar1->setMaximum(range * SearchSpeedCount);
+    QProgressBar1->setValue(QProgressBar1->value() + 1);
+    QProgressBar1->SetCaption(SearchProgressCaption(address, speed));
+}
+
+// Ends a search that lists nothing: the search controls are usable again.
+void TForm1::EndSearchWithoutList(const QString& status)
+{
+    SetStatusText(1, status);
+    Button5->setEnabled(true);
+    QProgressBar1->setValue(0);
+    QProgressBar1->hide();
+    ComboBox1->setEnabled(true);
+    ActivateModbus();
+    ComboBox1->clear();
+    ComboBox1->setCurrentIndex(-1);
+    ComboBox2->setEnabled(true);
+}
+
+// After the probe passes found sensors: their addresses in the address box before they are
+// identified.
+void TForm1::NextSpeedStep(int found)
+{
+    if (found == 0)
+        return;
+    ParamsLoaded.assign(static_cast<std::size_t>(found), false);
+    for (int index = 0; index < found; ++index)
+        AddAddressItem(QString::number(MyHex(bus_->Devices().At(index)->AdressStr.load())));
+    Label_Hint->show();
+    ComboBox1->setCurrentIndex(0);
+}
+
+// After the identification: the window is usable again and the list shows what was found.
+void TForm1::EndOfSearchStep(const TOutcome& outcome)
+{
+    SetStatusText(1, SearchDone);
+    Button5->setEnabled(true);
+    TabSheet2->setEnabled(true);
+    TabSheet3->setEnabled(true);
+    TabSheet5->setEnabled(true);
+    ComboBox1->setEnabled(true);
+    ComboBox2->setEnabled(true);
+    ActivateModbus();
+    QProgressBar1->setValue(0);
+    QProgressBar1->hide();
+    if (outcome.Kind != TOutcomeKind::Done) {
+        SetStatusText(1, SearchFailed);
+        ComboBox1->clear();
+        ComboBox1->setCurrentIndex(-1);
+    } else {
+        AddIDInfo();
     }
 }
 
 void TForm1::AddIDInfo()
 {
-    for (const TSearchRow& row : FoundRows())
+    for (const TSearchRow& row : FoundRows(bus_->Devices()))
         AppendSearchRow(*ListView1, row);
 }
 
@@ -229,7 +269,7 @@ void TForm1::ListView1ColumnClick(int Column)
         return;
     NextSortState(Column, SortColumn, SortAscending);
     Sort();
-    const std::vector<TSearchRow> rows = FoundRows();
+    const std::vector<TSearchRow> rows = FoundRows(bus_->Devices());
     ListView1->clear();
     const auto append = [&](std::int32_t index) {
         if (index >= 0 && static_cast<std::size_t>(index) < rows.size())
@@ -243,7 +283,7 @@ void TForm1::ListView1ColumnClick(int Column)
 
 void TForm1::Sort()
 {
-    SortOrder = SearchSortOrder(FoundRows(), SortColumn);
+    SortOrder = SearchSortOrder(FoundRows(bus_->Devices()), SortColumn);
 }
 
 bool TForm1::CompareString(const QByteArray& S1, const QByteArray& S2)

@@ -1,5 +1,5 @@
 #include "pages/SearchSort.h"
-#include "app/Unit_Utils.h"
+#include "convert/Unit_Utils.h"
 #include "protocol/DeviceUnit.h"
 #include <QLocale>
 #include <numeric>

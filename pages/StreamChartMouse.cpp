@@ -1,9 +1,9 @@
 // The stream chart after a stop: rubber-band zoom and undo, the cross-hair, panning and the
 // scroll bar over a zoomed window.
 #include "app/Unit1.h"
-#include "operations/OperationState.h"
+#include "bus/SensorBus.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/ResultText.h"
+#include "pages/ResultText.h"
 #include "widgets/StreamChart.h"
 #include <QComboBox>
 #include <QLabel>
@@ -35,7 +35,7 @@ int CrossDecimals(double range)
 
 void TForm1::Chart1MouseDown(QMouseEvent* event)
 {
-    if (StreamRunning)
+    if (bus_->StreamRunning())
         return;
     const QPoint at = event->position().toPoint();
     if (event->button() == Qt::RightButton && chartPanning_)
@@ -46,7 +46,7 @@ void TForm1::Chart1MouseDown(QMouseEvent* event)
 
 void TForm1::Chart1MouseMove(QMouseEvent* event)
 {
-    if (StreamRunning)
+    if (bus_->StreamRunning())
         return;
     const QPoint at = event->position().toPoint();
     if (panFrom_ && (event->buttons() & Qt::RightButton)) {
@@ -70,7 +70,7 @@ void TForm1::Chart1MouseMove(QMouseEvent* event)
 
 void TForm1::Chart1MouseUp(QMouseEvent* event)
 {
-    if (StreamRunning)
+    if (bus_->StreamRunning())
         return;
     if (event->button() == Qt::RightButton)
         panFrom_.reset();

@@ -1,10 +1,9 @@
 #include "app/Unit1.h"
-#include "app/Unit_Utils.h"
-#include "operations/OperationState.h"
+#include "bus/SensorBus.h"
+#include "convert/Unit_Utils.h"
 #include "pages/PageHelpers.h"
 #include "pages/StreamRecorder.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/StreamChart.h"
 #include "widgets/StreamGraph.h"
@@ -134,8 +133,6 @@ void TForm1::CreateStreamPage()
     ScrollBar1->setPageStep(6);
     ScrollBar1->hide();
 
-    // A new window starts with the stream off, whatever an earlier window left.
-    StreamRunning = false;
     streamChart_ = new TStreamChart(*Chart1, *streamSeries);
     streamRecorder_ = new TStreamRecorder(paths_.ProgramDir, this);
     streamStopRetry_ = new QTimer(this);
@@ -212,17 +209,6 @@ bool TForm1::CorreciaVvoda(QObject* edit, QEvent* event)
     return true;
 }
 
-namespace {
-TDevice* SelectedStreamRecord(const TForm1& form)
-{
-    try {
-        return form.ChangeDevice(form.ComboBox1->currentText());
-    } catch (const EConvertError&) {
-        return nullptr;
-    }
-}
-} // namespace
-
 void TForm1::ClearStreamChart()
 {
     streamChart_->Clear();
@@ -230,13 +216,9 @@ void TForm1::ClearStreamChart()
 
 void TForm1::Button6Click()
 {
-    ReceiveBuffer.clear();
     Timer2->setInterval(StopConfirmMs);
     if (ComboBox1->currentText().isEmpty())
         return;
-    FirstSample = true;
-    ReferenceSample = 0;
-    ChartStart = true;
     ClearStreamChart();
     SetStatusText(1, QStringLiteral("Запускаем поток..."));
     SetStatusText(2, QString());
@@ -254,15 +236,9 @@ void TForm1::Button6Click()
     chartPanning_ = false;
     Chart1->setEnabled(true);
 
-    bool launched = false;
-    try {
-        launched = LaunchThread(7);
-    } catch (...) {
-        launched = false;
-    }
-    // A launch refused because another operation holds the launcher would leave the pages
-    // disabled for good; it is undone like a failed one.
-    if (!launched) {
+    // A launch refused because another operation holds the bus would leave the pages disabled for
+    // good; it is undone.
+    if (!LaunchThread(TOperationCode::StartStream)) {
         TabSheet1->setEnabled(true);
         TabSheet3->setEnabled(true);
         TabSheet5->setEnabled(true);
@@ -276,22 +252,16 @@ void TForm1::Button6Click()
 
 void TForm1::Button7Click()
 {
-    TDevice* const device = SelectedStreamRecord(*this);
+    const TDevice* const device = SelectedDevice();
     if (!device || !device->threadResultIsExec) {
-        ReceiveBuffer.clear();
         SetStatusText(1, QStringLiteral("Поток остановлен"));
         return;
     }
-    // While samples arrive the buffer holds the start of the next one; emptying it would lose
-    // that sample from the chart and the recording.
     Button6->setEnabled(false);
     if (ComboBox1->currentText().isEmpty())
         return;
-    try {
-        LaunchThread(8);
-    } catch (...) {
-        // The user may press the button again.
-    }
+    if (LaunchThread(TOperationCode::StopStream))
+        SetStatusText(1, QStringLiteral("Останавливаем поток..."));
 }
 
 void TForm1::Timer2Timer()
@@ -299,15 +269,13 @@ void TForm1::Timer2Timer()
     if (Timer2->interval() != QuietCheckMs) {
         // From now on every sample clears the flag: a second without one means the stream stopped.
         Timer2->setInterval(QuietCheckMs);
-        StreamQuiet = true;
+        bus_->SetStreamQuiet(true);
         return;
     }
     Timer2->stop();
     Timer2->setInterval(StopConfirmMs);
     Button6->setEnabled(true);
-    if (StreamQuiet) {
-        if (TDevice* const device = SelectedStreamRecord(*this))
-            device->threadResultIsExec = false;
+    if (bus_->StreamQuiet()) {
         SetStatusText(1, QStringLiteral("Поток остановлен"));
         CheckBox_RecordThrd->setEnabled(false);
         CheckBox_RecordThrd->setChecked(false);
@@ -321,16 +289,12 @@ void TForm1::Timer2Timer()
 // The running operation's completion needs the main thread, so the retry waits on a timer.
 void TForm1::RetryStreamStop()
 {
-    const TDevice* const device = SelectedStreamRecord(*this);
-    if (!device || !device->threadResultIsExec || !StreamRunning)
+    const TDevice* const device = SelectedDevice();
+    if (!device || !device->threadResultIsExec || !bus_->StreamRunning())
         return;
-    bool launched = false;
-    try {
-        launched = LaunchThread(8);
-    } catch (...) {
-        launched = false;
-    }
-    if (!launched)
+    if (LaunchThread(TOperationCode::StopStream))
+        SetStatusText(1, QStringLiteral("Останавливаем поток..."));
+    else
         streamStopRetry_->start();
 }
 
@@ -349,13 +313,12 @@ void TForm1::CheckBox_RecordThrdClick()
         return;
     const QString file = QDir::toNativeSeparators(streamRecorder_->FilePath());
     const QString spool = QDir::toNativeSeparators(streamRecorder_->SpoolPath());
-    if (CheckBox_RecordThrd->isChecked() && StreamRunning) {
-        RecordCounter = 0;
-        RecordLines.clear();
+    TStreamSampler& sampler = streamChart_->Sampler();
+    if (CheckBox_RecordThrd->isChecked() && bus_->StreamRunning()) {
         bool isNumber = false;
         const int interval = LabeledEdit_RecordThrd->text().toInt(&isNumber);
         // An interval below one would never come round: the recording would stay empty.
-        RecordInterval = isNumber && interval > 0 ? interval : DefaultRecordInterval;
+        sampler.BeginRecording(isNumber && interval > 0 ? interval : DefaultRecordInterval);
         const bool kept = streamRecorder_->SpoolKept();
         if (streamRecorder_->Begin()) {
             SetStatusText(2, QStringLiteral("Запись потока в файл..."));
@@ -375,8 +338,8 @@ void TForm1::CheckBox_RecordThrdClick()
         return;
     }
     SetStatusText(2, QStringLiteral("Запись потока завершена"));
-    const bool written = streamRecorder_->End(RecordLines);
-    RecordLines.clear();
+    const bool written = streamRecorder_->End(sampler.RecordLines());
+    sampler.RecordLines().clear();
     if (written)
         return;
     SetStatusText(2, QStringLiteral("Ошибка записи в файл Thread.txt"));

@@ -1,5 +1,5 @@
 #include "widgets/ParamGrid.h"
-#include "protocol/ParamSet.h"
+#include "pages/ParamSet.h"
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>

@@ -4,7 +4,7 @@
 #include "app/Unit1.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include "sim/SimBus.h"
 #include <QApplication>
@@ -35,7 +35,7 @@ double TimeOperation(TForm1& form, QPushButton& button, const QString& done)
         return -1;
     const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
     // The next operation may start only once the launcher is free.
-    if (!QTest::qWaitFor([] { return !OperationRunning.load(); }, 3000))
+    if (!QTest::qWaitFor([] { return !form->Bus().Busy(); }, 3000))
         return -1;
     return ms;
 }

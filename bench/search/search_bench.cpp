@@ -4,7 +4,7 @@
 #include "app/Unit1.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "sim/SimBus.h"
 #include <QApplication>
 #include <QComboBox>
@@ -60,7 +60,7 @@ Timing RunSearch(const QString& delay, const QString& range, const std::vector<S
             QApplication::processEvents(QEventLoop::AllEvents, 1);
             if (timing.passesMs < 0 && !SearchMode.load())
                 timing.passesMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
-            if (!OperationRunning.load())
+            if (!form->Bus().Busy())
                 break;
             QThread::usleep(200);
         }

@@ -3,10 +3,9 @@
 // samples per second through the whole receive path, memory per retained sample, the time to
 // repaint a chart of 1,000,000 samples, and samples per second while recording every sample.
 #include "app/Unit1.h"
-#include "operations/OperationState.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "widgets/StreamChart.h"
 #include <QApplication>
 #include <QCheckBox>

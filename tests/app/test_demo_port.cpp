@@ -1,7 +1,7 @@
 #include "FormFixture.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include <QComboBox>
 #include <QFileInfo>

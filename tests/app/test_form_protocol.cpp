@@ -1,7 +1,7 @@
 #include "FormFixture.h"
 #include "app/Overlay.h"
 #include "app/Settings.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "widgets/RadioGroup.h"
 #include <QComboBox>
 #include <QLabel>
@@ -37,7 +37,7 @@ TEST_F(FormTest, CoverIsShownExactlyWhileModbusAndTheStreamPageAreChosen)
     EXPECT_FALSE(cover->isVisible());
 
     Choose(*form, 1);
-    EXPECT_EQ(ProtocolMode.load(), 1);
+    EXPECT_EQ(form->Bus().Protocol(), TProtocol::Modbus);
     EXPECT_FALSE(form->TabSheet2->isEnabled());
     EXPECT_TRUE(cover->isVisible());
     EXPECT_EQ(cover->geometry(), StreamPageRect(*form));
@@ -61,7 +61,7 @@ TEST_F(FormTest, CoverIsShownExactlyWhileModbusAndTheStreamPageAreChosen)
     EXPECT_EQ(cover->geometry(), StreamPageRect(*form));
 
     Choose(*form, 0);
-    EXPECT_EQ(ProtocolMode.load(), 0);
+    EXPECT_EQ(form->Bus().Protocol(), TProtocol::Standard);
     EXPECT_FALSE(cover->isVisible());
     EXPECT_TRUE(form->TabSheet2->isEnabled());
     EXPECT_EQ(ReadKey(ProgramSettings(), settings::MainForm, settings::Protocol), "0");

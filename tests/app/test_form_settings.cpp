@@ -1,7 +1,7 @@
 #include "FormFixture.h"
 #include "app/Geometry.h"
 #include "app/Settings.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "widgets/RadioGroup.h"
 #include <QCheckBox>
 #include <QComboBox>
@@ -31,7 +31,7 @@ void ExpectDefaults(const TForm1& form, const char* what)
     EXPECT_EQ(form.Series2->dataCount(), 0);
     EXPECT_EQ(form.Series3->dataCount(), 0);
     EXPECT_EQ(form.RadioGroup_protocol_obm->ItemIndex(), 0);
-    EXPECT_EQ(ProtocolMode.load(), 0);
+    EXPECT_EQ(form->Bus().Protocol(), TProtocol::Standard);
     EXPECT_EQ(form.ComboBox2->currentIndex(), form.ComboBox2->count() > 0 ? 0 : -1);
 }
 
@@ -44,8 +44,7 @@ TEST_F(FormTest, FirstStartUsesDefaultsAndWritesNothing)
     EXPECT_FALSE(form->TabSheet2->isEnabled());
     EXPECT_FALSE(form->TabSheet3->isEnabled());
     EXPECT_EQ(WatchdogTime.load(), 3000);
-    EXPECT_TRUE(ReplyReceived.load());
-    EXPECT_FALSE(OperationRunning.load());
+    EXPECT_FALSE(form->Bus().Busy());
     EXPECT_EQ(DeviceCount(), 0);
     EXPECT_FALSE(WorkingSettingsExist());
     EXPECT_TRUE(ProgramSettings().isEmpty());

@@ -5,7 +5,7 @@
 #include "pages/SearchSort.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include <QLocale>
 #include <QTreeWidget>
 #include <functional>

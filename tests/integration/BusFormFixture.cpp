@@ -1,7 +1,7 @@
 #include "BusFormFixture.h"
+#include "bus/SensorBus.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
 #include "serial/TCommPortDriver.h"
 #include "widgets/RadioGroup.h"
 #include <QAbstractButton>
@@ -54,20 +54,14 @@ void BusFormTest::SetUp()
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
 
-    // No reply expectation of an earlier test in this process may colour this one's replies.
-    for (auto* flag : {&ExpectLastResult, &ExpectSwitchResult, &ExpectIdent, &ExpectAllParams, &ExpectFlags,
-                       &WriteFlagsOnly})
-        *flag = false;
-
     // What the bus search and the identification leave behind.
-    SearchSpeed = LineSpeed;
-    record = CreateSearchDevice("1A");
+    record = form->Bus().Devices().Append("1A", LineSpeed);
     ASSERT_NE(record, nullptr);
     record->ID_D = 250.0;
     form->ParamsLoaded.assign(1, false);
     form->AddAddressItem(QStringLiteral("26"));
     form->ComboBox1->setCurrentIndex(0);
-    ASSERT_EQ(SelectedAddressText(), QStringLiteral("26"));
+    ASSERT_EQ(form->SelectedDevice(), record);
     form->TabSheet2->setEnabled(true);
     form->TabSheet3->setEnabled(true);
     form->TabSheet5->setEnabled(true);
@@ -80,26 +74,28 @@ void BusFormTest::SetUp()
 void BusFormTest::TearDown()
 {
     form.reset();
-    ClearDevices();
-    SearchSpeed = 0;
-    WatchdogTime = 3000;
     bus.stop();
     QLocale::setDefault(savedLocale_);
 }
 
-bool BusFormTest::WaitIdle(int ms)
+bool BusFormTest::WaitIdle(int ms) const
 {
-    return QTest::qWaitFor([] { return !OperationRunning.load(); }, ms);
+    return QTest::qWaitFor([this] { return !form->Bus().Busy(); }, ms);
 }
 
 void BusFormTest::SelectModbus()
 {
     form->RadioGroup_protocol_obm->Button(1)->click();
-    ASSERT_EQ(ProtocolMode.load(), 1);
+    ASSERT_EQ(form->Bus().Protocol(), TProtocol::Modbus);
 }
 
 QString BusFormTest::LatchCell(int dataRow, int column) const
 {
     const QTableWidgetItem* const item = form->StringGrid1->item(dataRow - 1, column);
     return item ? item->text() : QString();
+}
+
+QByteArray BusFormTest::Unused() const
+{
+    return form->Bus().ReceivePath().Buffer();
 }

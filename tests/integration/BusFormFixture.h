@@ -46,8 +46,10 @@ class BusFormTest : public ::testing::Test {
 
     // Waits, serving events, until pred holds; false after ms.
     template <class Pred> static bool WaitFor(Pred pred, int ms = 3000) { return QTest::qWaitFor(pred, ms); }
-    // Waits until the launcher is free again.
-    static bool WaitIdle(int ms = 3000);
+    // Waits until the bus takes operations again.
+    bool WaitIdle(int ms = 3000) const;
+    // What the window's bus has received and not yet used.
+    QByteArray Unused() const;
     // The frames the bus has taken from the program.
     std::vector<QByteArray> Heard() const { return bus.receivedFrames(); }
     // Switches the window to Modbus RTU as the user does.

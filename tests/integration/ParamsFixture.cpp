@@ -1,8 +1,7 @@
 #include "ParamsFixture.h"
-#include "operations/OperationState.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include <QComboBox>
 #include <QPushButton>

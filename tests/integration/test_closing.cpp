@@ -1,5 +1,5 @@
 #include "BusFormFixture.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include <QPushButton>
 #include <QTabWidget>
@@ -25,7 +25,7 @@ TEST_F(BusFormTest, ClosingDuringAnUnansweredOperationNeitherHangsNorCrashes)
     bus.setFaults(sensor, faults);
     form->Button3->click();
     ASSERT_TRUE(WaitFor([&] { return !Heard().empty(); }));
-    EXPECT_TRUE(OperationRunning.load());
+    EXPECT_TRUE(form->Bus().Busy());
     EXPECT_LT(CloseWindow(form), 1000);
 }
 
@@ -40,17 +40,17 @@ TEST_F(BusFormTest, ClosingWhileAStreamFloodsTheLineNeitherHangsNorCrashes)
     EXPECT_LT(CloseWindow(form), 1000);
 }
 
-TEST_F(BusFormTest, ClosingWhileAWorkerWaitsForTheMainThreadNeitherHangsNorCrashes)
+TEST_F(BusFormTest, ClosingWithTheOperationsEndQueuedNeitherHangsNorCrashes)
 {
-    // The echo is handed to the receive event directly, and the main thread then serves no more
-    // events: the worker's finishing step stays queued while the window goes.
+    // The echo is handed to the bus directly, and the main thread then serves no more events:
+    // the operation's end stays queued while the window goes.
     SimFaults faults;
     faults.noAnswer = true;
     bus.setFaults(sensor, faults);
     form->Button15->click();
-    ASSERT_TRUE(WaitFor([&] { return !Heard().empty() && !ReplyReceived.load(); }));
-    form->CommPortDriver1ReceiveData(nullptr, "!1AFL\r", 6);
-    ASSERT_TRUE(ReplyReceived.load());
+    ASSERT_TRUE(WaitFor([&] { return !Heard().empty(); }));
+    QTest::qWait(20);
+    form->Bus().Receive({"!1AFL\r", LineSpeed, std::chrono::steady_clock::now()});
     std::this_thread::sleep_for(50ms);
     EXPECT_LT(CloseWindow(form), 1000);
 }
@@ -61,7 +61,7 @@ TEST_F(BusFormTest, ClosingDuringThePauseAfterAnOperationNeitherHangsNorCrashes)
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(0) == QStringLiteral("  Датчик включён"); }));
     // The worker's end reaches the supervisor and its end the window; the pause then runs.
     QTest::qWait(50);
-    EXPECT_TRUE(OperationRunning.load()) << "held through the pause after the operation";
+    EXPECT_TRUE(form->Bus().Busy()) << "held through the pause after the operation";
     EXPECT_LT(CloseWindow(form), 1000);
     QTest::qWait(150);
 }

@@ -2,7 +2,7 @@
 #include "pages/LatchExport.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -121,7 +121,7 @@ TEST_F(LatchPageTest, LatchAllBroadcastsOncePerSpeedAscendingThenReturnsToTheCho
     EXPECT_EQ(HeardAt(), (std::vector<HeardFrame>{{"#00FX\r", 9600}, {"#00FX\r", 19200}}));
     EXPECT_EQ(bus.lineSpeed(), 9600);
     EXPECT_EQ(form->SortColumn, 1);
-    EXPECT_FALSE(OperationRunning.load());
+    EXPECT_FALSE(form->Bus().Busy());
     for (std::size_t i = 0; i < busSensors.size(); ++i)
         EXPECT_EQ(bus.status(busSensors[i]).latched, (std::vector<int>{4000, 2000, 6000}[i])) << i;
     ExpectLatchAllRow(1);
@@ -152,7 +152,7 @@ TEST_F(LatchPageTest, LatchAllHoldsTheLauncherThroughItsPauses)
     QTest::qWait(150);
     EXPECT_EQ(form->CountRowTable, 1) << "a click during the run starts nothing";
     EXPECT_EQ(HeardAt(), (std::vector<HeardFrame>{{"#00FX\r", 9600}, {"#00FX\r", 19200}}));
-    EXPECT_FALSE(OperationRunning.load());
+    EXPECT_FALSE(form->Bus().Busy());
 }
 
 TEST_F(LatchPageTest, ReadAllAfterLatchAllReadsEverySensorAtItsOwnSpeedInListOrder)
@@ -185,7 +185,7 @@ TEST_F(LatchPageTest, ReadAllStoppedByTheWatchdogStillReturnsToTheChosenSpeed)
     SimFaults faults;
     faults.noAnswer = true;
     bus.setFaults(busSensors[1], faults);
-    WatchdogTime = 600;
+    form->Bus().SetWatchdogTime(600);
     ModalCloser closer(form.get());
     form->Button_ReadAllLanch->click();
     ASSERT_TRUE(WaitFor([&] { return !closer.seen().empty(); }));

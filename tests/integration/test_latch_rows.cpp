@@ -1,5 +1,5 @@
 #include "BusFormFixture.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableWidget>

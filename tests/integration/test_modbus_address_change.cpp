@@ -1,9 +1,8 @@
 // A Modbus parameter write that changes the network address, started from the parameters page:
 // the sensor answers both requests from its old address and the write still completes.
 #include "ParamsFixture.h"
-#include "operations/OperationState.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include <QComboBox>
 #include <QPushButton>
 

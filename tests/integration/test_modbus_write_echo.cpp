@@ -3,8 +3,8 @@
 // checks that every echo returns the request token.
 #include "BusFormFixture.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
-#include "protocol/ParamSet.h"
+#include "bus/SensorBus.h"
+#include "pages/ParamSet.h"
 #include "sim/SimRegisters.h"
 #include <QPushButton>
 

@@ -1,7 +1,6 @@
 #include "ParamsFixture.h"
-#include "operations/OperationState.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "sim/SimRegisters.h"
 #include "widgets/RadioGroup.h"
 #include <QComboBox>
@@ -238,7 +237,7 @@ TEST_F(ParamsBusTest, AFailedCheckShowsItsMessageAndSendsNothing)
             EXPECT_EQ(form->KGrid1->currentRow(), c.focusRow);
             EXPECT_EQ(form->KGrid1->currentColumn(), 1);
         }
-        EXPECT_FALSE(OperationRunning.load());
+        EXPECT_FALSE(form->Bus().Busy());
         EXPECT_TRUE(form->PageControl1->isEnabled());
         EXPECT_TRUE(form->ComboBox1->isEnabled());
         EXPECT_TRUE(form->RadioGroup_protocol_obm->isEnabled());
@@ -256,14 +255,14 @@ TEST_F(ParamsBusTest, ARefusedLaunchLeavesTheWindowAsItWas)
 {
     ASSERT_TRUE(Read());
     SetCell(ParamRow::Address, U("27"));
-    WatchdogTime = 600;
+    form->Bus().SetWatchdogTime(600);
     SimFaults silent;
     silent.noAnswer = true;
     bus.setFaults(sensor, silent);
     ModalCloser closer(form.get());
     bus.clearLog();
     form->Button3->click();
-    ASSERT_TRUE(OperationRunning.load());
+    ASSERT_TRUE(form->Bus().Busy());
     ASSERT_TRUE(WaitFor([&] { return !Heard().empty(); }));
     bus.clearLog();
     form->SetStatusText(1, QString());

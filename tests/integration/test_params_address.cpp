@@ -1,9 +1,8 @@
 // Writes that move the sensor: a new network address, a new line speed, and a sensor that stops
 // answering half-way through.
 #include "ParamsFixture.h"
-#include "operations/OperationState.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "sim/SimRegisters.h"
 #include "widgets/RadioGroup.h"
 #include <QComboBox>
@@ -97,7 +96,7 @@ TEST_F(ParamsBusTest, ASensorThatFallsSilentMidWriteEndsInTheTimeoutAndTheRollba
         SimFaults faults;
         faults.framesBeforeSilence = c.framesBeforeSilence;
         bus.setFaults(sensor, faults);
-        WatchdogTime = 1500;
+        form->Bus().SetWatchdogTime(1500);
         ModalCloser closer(form.get());
         bus.clearLog();
 

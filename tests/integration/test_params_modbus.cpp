@@ -1,7 +1,7 @@
 // The parameter operations in Modbus RTU: flags and block, read, written and restored.
 #include "ParamsFixture.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "sim/SimRegisters.h"
 #include "widgets/RadioGroup.h"
 #include <QPushButton>

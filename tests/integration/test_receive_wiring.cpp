@@ -1,5 +1,5 @@
 #include "BusFormFixture.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -17,7 +17,7 @@ TEST_F(BusFormTest, GarbageBeforeTheReplyIsDropped)
     form->Button3->click();
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(0) == SensorOn; }));
     EXPECT_TRUE(WaitIdle());
-    EXPECT_TRUE(ReceiveBuffer.isEmpty());
+    EXPECT_TRUE(Unused().isEmpty());
     EXPECT_TRUE(closer.seen().empty());
 }
 
@@ -36,7 +36,7 @@ TEST_F(BusFormTest, AReplyInTwoChunksIsHandledOnce)
     EXPECT_EQ(form->CountRowTable, 1);
     EXPECT_EQ(form->StringGrid1->rowCount(), 1);
     EXPECT_EQ(form->StatusText(1), QStringLiteral("Результат защёлкнут"));
-    EXPECT_TRUE(ReceiveBuffer.isEmpty());
+    EXPECT_TRUE(Unused().isEmpty());
     EXPECT_TRUE(closer.seen().empty());
 }
 
@@ -44,7 +44,7 @@ TEST_F(BusFormTest, AReplyForAnUnknownAddressIsIgnored)
 {
     // A reply of sensor 0x77, of which there is no record, comes first; the real echo would
     // follow long after the watchdog.
-    WatchdogTime = 600;
+    form->Bus().SetWatchdogTime(600);
     SimFaults faults;
     faults.garbage = "!77ON\r";
     faults.splitAt = 6;
@@ -61,7 +61,7 @@ TEST_F(BusFormTest, AReplyForAnUnknownAddressIsIgnored)
 TEST_F(BusFormTest, ModbusFrameWithAWrongCrcReportsAReceptionErrorThatClearsItself)
 {
     SelectModbus();
-    WatchdogTime = 500;
+    form->Bus().SetWatchdogTime(500);
     SimFaults faults;
     faults.badCrc = true;
     bus.setFaults(sensor, faults);
@@ -73,15 +73,15 @@ TEST_F(BusFormTest, ModbusFrameWithAWrongCrcReportsAReceptionErrorThatClearsItse
     ASSERT_TRUE(WaitFor([&] { return !closer.seen().empty(); }));
     ASSERT_TRUE(WaitIdle());
     EXPECT_TRUE(form->StatusText(0).isEmpty());
-    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_TRUE(form->Bus().FrameTimeoutRunning());
 
     const QString frameError = QStringLiteral("Ошибка приёма данных");
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(2) == frameError; }, 4000));
     const qint64 shownAt = clock.elapsed();
     EXPECT_GE(shownAt, 3000);
     EXPECT_LT(shownAt, 3600);
-    EXPECT_TRUE(ReceiveBuffer.isEmpty());
-    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_TRUE(Unused().isEmpty());
+    EXPECT_FALSE(form->Bus().FrameTimeoutRunning());
     EXPECT_TRUE(form->Timer3->isActive());
 
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(2).isEmpty(); }, 6000));
@@ -97,7 +97,7 @@ TEST_F(BusFormTest, ModbusSwitchOnShowsTheEcho)
     form->Button3->click();
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(0) == SensorOn; }));
     EXPECT_TRUE(WaitIdle());
-    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_FALSE(form->Bus().FrameTimeoutRunning());
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "SearchFixture.h"
 #include "protocol/DeviceList.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "widgets/RadioGroup.h"
 #include <QComboBox>
 #include <QLineEdit>
@@ -45,7 +45,7 @@ void SearchBusTest::TearDown()
     ClearDevices();
     SearchSpeed = 0;
     SearchMode = false;
-    WatchdogTime = 3000;
+    form->Bus().SetWatchdogTime(3000);
     ReplyReceived = true;
     ProtocolMode = 0;
     bus.stop();
@@ -61,7 +61,7 @@ void SearchBusTest::SetSearchParameters(const QString& delay, const QString& ran
 void SearchBusTest::SelectModbus()
 {
     form->RadioGroup_protocol_obm->Button(1)->click();
-    ASSERT_EQ(ProtocolMode.load(), 1);
+    ASSERT_EQ(form->Bus().Protocol(), TProtocol::Modbus);
 }
 
 bool SearchBusTest::RunSearch(int ms)
@@ -72,7 +72,7 @@ bool SearchBusTest::RunSearch(int ms)
 
 bool SearchBusTest::WaitIdle(int ms)
 {
-    return QTest::qWaitFor([] { return !OperationRunning.load(); }, ms);
+    return QTest::qWaitFor([] { return !form->Bus().Busy(); }, ms);
 }
 
 QStringList SearchBusTest::AddressItems() const

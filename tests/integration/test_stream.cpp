@@ -1,7 +1,6 @@
 #include "BusFormFixture.h"
-#include "operations/OperationState.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "sim/SimRegisters.h"
 #include "widgets/StreamChart.h"
 #include <QCheckBox>
@@ -37,14 +36,14 @@ class StreamPageTest : public BusFormTest {
     {
         form->Button6->click();
         ASSERT_TRUE(WaitFor([&] { return Panel(1) == QStringLiteral("Поток запущен"); }));
-        ASSERT_TRUE(StreamRunning.load());
+        ASSERT_TRUE(form->Bus().StreamRunning());
         ASSERT_TRUE(WaitIdle());
     }
     void Stop()
     {
         form->Button7->click();
         ASSERT_TRUE(WaitFor([&] { return Panel(1) == QStringLiteral("Поток остановлен"); }, 6000));
-        ASSERT_FALSE(StreamRunning.load());
+        ASSERT_FALSE(form->Bus().StreamRunning());
         ASSERT_TRUE(WaitIdle());
     }
     // A stopped stream of at least samples points.
@@ -116,12 +115,12 @@ TEST_F(StreamPageTest, AStreamThatIgnoresTheStopIsAskedAgainUntilItStops)
     bus.setFaults(sensor, faults);
     form->Button7->click();
     ASSERT_TRUE(WaitFor([&] { return Panel(1) == QStringLiteral("Поток не остановлен"); }, 6000));
-    EXPECT_TRUE(StreamRunning.load());
+    EXPECT_TRUE(form->Bus().StreamRunning());
     EXPECT_TRUE(WaitFor([&] { return CountOf("#1ASB\r") >= 2; }));
     bus.setFaults(sensor, SimFaults{});
     ASSERT_TRUE(WaitFor([&] { return Panel(1) == QStringLiteral("Поток остановлен"); }, 8000));
     EXPECT_FALSE(bus.status(sensor).streaming);
-    EXPECT_FALSE(StreamRunning.load());
+    EXPECT_FALSE(form->Bus().StreamRunning());
 }
 
 TEST_F(StreamPageTest, ZoomUndoAndTheDeadZone)

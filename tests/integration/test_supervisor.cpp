@@ -3,7 +3,7 @@
 #include "operations/TOperationThreads.h"
 #include "operations/TWorkerThread.h"
 #include "protocol/DeviceList.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include <QElapsedTimer>
 #include <QTest>
 #include <atomic>
@@ -40,7 +40,7 @@ class SupervisorTest : public ::testing::Test {
     void TearDown() override
     {
         threads.Shutdown();
-        WatchdogTime = 3000;
+        form->Bus().SetWatchdogTime(3000);
     }
 
     // Launches code with workers running body; returns after the end notification, or fails.
@@ -120,7 +120,7 @@ TEST(AutoResetEventTest, ASignalReleasesOneWaitAndAbandonReleasesAll)
 
 TEST_F(SupervisorTest, AWorkerThatEndsInTimeEndsTheOperationQuietlyEvenByAnError)
 {
-    WatchdogTime = 2000;
+    form->Bus().SetWatchdogTime(2000);
     const StandInWorker::TBody bodies[] = {[](StandInWorker&) {},
                                            [](StandInWorker&) { throw EWorkerLookup("no record"); }};
     for (const auto& body : bodies) {
@@ -142,7 +142,7 @@ TEST_F(SupervisorTest, ExpiryStopsTheWorkerAndIsReported)
     };
     for (const Case c : {Case{1, true}, Case{12, false}}) {
         completions = 0;
-        WatchdogTime = 150;
+        form->Bus().SetWatchdogTime(150);
         Supervise(c.code, UntilStopped);
         EXPECT_EQ(outOfSignal, c.reported) << "code " << int(c.code);
         EXPECT_GE(completedAfterMs, 150);
@@ -154,7 +154,7 @@ TEST_F(SupervisorTest, ExpiryStopsTheWorkerAndIsReported)
 
 TEST_F(SupervisorTest, DefaultsOperationWaitsTwiceTheWatchdogTimeEveryTime)
 {
-    WatchdogTime = 150;
+    form->Bus().SetWatchdogTime(150);
     for (int run = 0; run < 2; ++run) {
         completions = 0;
         Supervise(5, UntilStopped);
@@ -201,7 +201,7 @@ TEST_F(SupervisorTest, ARequestTakenAfterTheStopDoesNotCount)
 
 TEST_F(SupervisorTest, ShutdownReleasesAWorkerWaitingForTheMainThread)
 {
-    WatchdogTime = 10000;
+    form->Bus().SetWatchdogTime(10000);
     std::atomic<bool> waiting{false};
     std::atomic<bool> callRan{false};
     std::atomic<bool> refused{false};

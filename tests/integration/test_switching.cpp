@@ -1,5 +1,5 @@
 #include "BusFormFixture.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "widgets/RadioGroup.h"
 #include <QComboBox>
 #include <QPushButton>
@@ -27,7 +27,7 @@ TEST_F(BusFormTest, SwitchingButtonsSendTheirCommandAndShowTheEcho)
         bus.clearLog();
         form->SetStatusText(0, QStringLiteral("старое"));
         (form.get()->*c.button)->click();
-        EXPECT_TRUE(OperationRunning.load());
+        EXPECT_TRUE(form->Bus().Busy());
         EXPECT_TRUE(form->ComboBox1->isEnabled()) << "the switching buttons disable nothing";
         EXPECT_TRUE(form->RadioGroup_protocol_obm->isEnabled());
         ASSERT_TRUE(WaitFor([&] { return form->StatusText(0) == QString::fromUtf8(c.shown); })) << c.shown;
@@ -65,7 +65,7 @@ TEST_F(BusFormTest, SwitchOnRoundTripAtFullSpeed)
 
 TEST_F(BusFormTest, MissingReplyEndsInTheTimeoutMessageAndAUsableWindow)
 {
-    WatchdogTime = 600;
+    form->Bus().SetWatchdogTime(600);
     SimFaults faults;
     faults.noAnswer = true;
     bus.setFaults(sensor, faults);
@@ -81,7 +81,6 @@ TEST_F(BusFormTest, MissingReplyEndsInTheTimeoutMessageAndAUsableWindow)
     EXPECT_LT(closer.seen()[0].atMs, 1500);
     for (int panel = 0; panel <= 2; ++panel)
         EXPECT_TRUE(form->StatusText(panel).isEmpty()) << "panel " << panel;
-    EXPECT_TRUE(ReplyReceived.load());
     EXPECT_TRUE(form->PageControl1->isEnabled());
     EXPECT_TRUE(form->ComboBox1->isEnabled());
     EXPECT_TRUE(form->RadioGroup_protocol_obm->isEnabled());
@@ -96,20 +95,18 @@ TEST_F(BusFormTest, MissingReplyEndsInTheTimeoutMessageAndAUsableWindow)
 
 TEST_F(BusFormTest, ASecondLaunchWhileOneRunsDoesNothing)
 {
-    WatchdogTime = 500;
+    form->Bus().SetWatchdogTime(500);
     SimFaults faults;
     faults.noAnswer = true;
     bus.setFaults(sensor, faults);
     ModalCloser closer(form.get());
     form->Button3->click();
-    ASSERT_TRUE(OperationRunning.load());
+    ASSERT_TRUE(form->Bus().Busy());
     QTest::qWait(50);
     form->SetStatusText(0, QStringLiteral("старое"));
-    ReceiveBuffer = "остаток";
     form->Button2->click();
     form->Button15->click();
     EXPECT_TRUE(form->StatusText(0).isEmpty()) << "the refused button still clears panel 0";
-    EXPECT_TRUE(ReceiveBuffer.isEmpty());
     EXPECT_TRUE(form->PageControl1->isEnabled()) << "a refused save to flash disables nothing";
     EXPECT_TRUE(form->ComboBox1->isEnabled());
     EXPECT_TRUE(form->StatusText(1).isEmpty());
@@ -138,7 +135,7 @@ TEST_F(BusFormTest, SaveToFlashReportsItsEndAndEnablesTheControls)
 
 TEST_F(BusFormTest, SaveToFlashWithoutAnEchoTimesOutAndEnablesTheControls)
 {
-    WatchdogTime = 400;
+    form->Bus().SetWatchdogTime(400);
     SimFaults faults;
     faults.noAnswer = true;
     bus.setFaults(sensor, faults);
@@ -157,7 +154,7 @@ TEST_F(BusFormTest, SaveToFlashForAnEntryWithoutRecordLeavesNothingDisabled)
 {
     form->AddAddressItem(QStringLiteral("27"));
     form->ComboBox1->setCurrentText(QStringLiteral("27"));
-    ASSERT_EQ(SelectedAddressText(), QStringLiteral("27"));
+    ASSERT_EQ(form->ComboBox1->currentText(), QStringLiteral("27"));
     ModalCloser closer(form.get());
     form->Button15->click();
     ASSERT_TRUE(WaitIdle(1000)) << "ends at once, not by the watchdog";
@@ -175,25 +172,13 @@ TEST_F(BusFormTest, WithAnEmptyAddressBoxTheButtonsSendNothing)
     form->SetStatusText(0, QStringLiteral("старое"));
     for (QPushButton* button : {form->Button3, form->Button2, form->Button12, form->Button15, form->Button9,
                                 form->Button10, form->Button11}) {
-        ReceiveBuffer = "остаток";
         button->click();
-        EXPECT_FALSE(OperationRunning.load()) << button->objectName().toStdString();
-        EXPECT_TRUE(ReceiveBuffer.isEmpty()) << button->objectName().toStdString();
+        EXPECT_FALSE(form->Bus().Busy()) << button->objectName().toStdString();
     }
     EXPECT_TRUE(form->StatusText(0).isEmpty());
     EXPECT_TRUE(form->PageControl1->isEnabled());
     QTest::qWait(100);
     EXPECT_TRUE(Heard().empty());
-}
-
-TEST_F(BusFormTest, CodesOutsideTheOperationTableAreRefused)
-{
-    for (const int code : {0, 16, -1}) {
-        EXPECT_FALSE(form->LaunchThread(code)) << code;
-        EXPECT_FALSE(OperationRunning.load()) << code;
-    }
-    EXPECT_TRUE(form->LaunchThread(1));
-    EXPECT_TRUE(WaitIdle());
 }
 
 } // namespace

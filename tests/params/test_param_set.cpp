@@ -1,7 +1,7 @@
 #include "LocaleTest.h"
-#include "app/Unit_Utils.h"
+#include "convert/Unit_Utils.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/ParamSet.h"
+#include "pages/ParamSet.h"
 #include <functional>
 #include <vector>
 

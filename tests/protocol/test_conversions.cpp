@@ -1,4 +1,4 @@
-#include "app/Unit_Utils.h"
+#include "convert/Unit_Utils.h"
 #include <QLocale>
 #include <cmath>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "LinkFixture.h"
-#include "app/Unit_Utils.h"
+#include "convert/Unit_Utils.h"
 #include "protocol/DeviceUnit.h"
 #include <atomic>
 #include <gtest/gtest.h>

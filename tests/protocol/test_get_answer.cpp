@@ -1,5 +1,5 @@
 #include "ReceiveFixture.h"
-#include "app/Unit_Utils.h"
+#include "convert/Unit_Utils.h"
 #include <functional>
 #include <vector>
 

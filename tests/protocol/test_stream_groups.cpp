@@ -1,5 +1,5 @@
 #include "ReceiveFixture.h"
-#include "protocol/StreamSampler.h"
+#include "widgets/StreamSampler.h"
 #include <random>
 #include <vector>
 

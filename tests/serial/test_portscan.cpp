@@ -2,7 +2,7 @@
 #include "ChildProcess.h"
 #include "PtyPair.h"
 #include "WaitUntil.h"
-#include "app/Unit_Utils.h"
+#include "convert/Unit_Utils.h"
 #include "serial/PortScan.h"
 #include "serial/TCommPortDriver.h"
 

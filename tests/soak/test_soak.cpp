@@ -4,9 +4,8 @@
 // grows beyond what the chart holds, on any error text or message box, and on any streamed sample
 // missing from, doubled in or added to the recording.
 #include "tests/integration/BusFormFixture.h"
-#include "operations/OperationState.h"
 #include "protocol/DeviceList.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "sim/SimRegisters.h"
 #include "widgets/StreamChart.h"
 #include <QCheckBox>
@@ -221,13 +220,13 @@ class SoakTest : public ::testing::Test {
         ClearDevices();
         SearchSpeed = 0;
         SearchMode = false;
-        WatchdogTime = 3000;
+        form->Bus().SetWatchdogTime(3000);
         ProbeDelay = 0;
         bus.stop();
         QLocale::setDefault(savedLocale_);
     }
 
-    static bool Idle(int ms) { return QTest::qWaitFor([] { return !OperationRunning.load(); }, ms); }
+    static bool Idle(int ms) { return QTest::qWaitFor([] { return !form->Bus().Busy(); }, ms); }
 
     // Serves events for ms, sampling the memory every two seconds.
     void Serve(int ms)
@@ -263,7 +262,7 @@ class SoakTest : public ::testing::Test {
         const int done = form->TimesShown(QStringLiteral("Поиск завершён"));
         form->Button5->click();
         ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return form->TimesShown(QStringLiteral("Поиск завершён")) > done && !OperationRunning; },
+            [&] { return form->TimesShown(QStringLiteral("Поиск завершён")) > done && !form->Bus().Busy(); },
             60000))
             << form->StatusText(1).toStdString();
         QStringList items;
@@ -331,7 +330,7 @@ class SoakTest : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitFor(
             [&] {
                 return form->TimesShown(QStringLiteral("Поток остановлен")) > stopped &&
-                       !form->CheckBox_RecordThrd->isChecked() && !OperationRunning;
+                       !form->CheckBox_RecordThrd->isChecked() && !form->Bus().Busy();
             },
             30000))
             << form->StatusText(1).toStdString();

@@ -1,5 +1,5 @@
 #include "ShotSupport.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -97,7 +97,7 @@ bool ShotSession::SearchDemoBus()
     form_->Button5->click();
     const bool found = WaitUntil(
         [this] {
-            return !OperationRunning.load() && form_->StatusText(1) == QStringLiteral("Поиск завершён");
+            return !form->Bus().Busy() && form_->StatusText(1) == QStringLiteral("Поиск завершён");
         },
         60000);
     if (!found) {

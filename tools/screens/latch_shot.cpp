@@ -4,7 +4,7 @@
 #include "pages/LatchExport.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include <QApplication>
 #include <QComboBox>
@@ -20,7 +20,7 @@ namespace {
 bool Press(QPushButton* button, int rows, TForm1& form)
 {
     button->click();
-    return ShotSession::WaitUntil([&] { return form.CountRowTable >= rows && !OperationRunning.load(); },
+    return ShotSession::WaitUntil([&] { return form.CountRowTable >= rows && !form->Bus().Busy(); },
                                   5000);
 }
 

@@ -3,7 +3,7 @@
 #include "ShotSupport.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include <QAbstractItemView>
 #include <QApplication>
@@ -32,7 +32,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the parameters were not read\n");
         return 1;
     }
-    ShotSession::WaitUntil([] { return !OperationRunning.load(); }, 2000);
+    ShotSession::WaitUntil([] { return !form->Bus().Busy(); }, 2000);
     ShotSession::Settle(200);
     session.Save(QStringLiteral("params-page"));
 

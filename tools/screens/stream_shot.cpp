@@ -1,10 +1,9 @@
 // The stream page over the demo bus: a running stream, then the stopped chart zoomed with the
 // mouse.
 #include "ShotSupport.h"
-#include "operations/OperationState.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include "widgets/StreamChart.h"
 #include <QApplication>
@@ -34,7 +33,7 @@ int main(int argc, char** argv)
     session.Save(QStringLiteral("stream-running"));
 
     form.Button7->click();
-    ShotSession::WaitUntil([] { return !StreamRunning.load(); }, 8000);
+    ShotSession::WaitUntil([] { return !form->Bus().StreamRunning(); }, 8000);
     ShotSession::Settle();
     const QRect plot = form.StreamChart().PlotRect();
     const QPoint from(plot.left() + plot.width() / 4, plot.top() + plot.height() / 5);

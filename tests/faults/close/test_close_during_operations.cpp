@@ -2,13 +2,12 @@
 #include "ParamsFixture.h"
 #include "app/IniFile.h"
 #include "app/Settings.h"
-#include "operations/OperationState.h"
 #include "operations/TThread12Unit.h"
 #include "operations/TThread4Unit.h"
 #include "pages/LatchAllRun.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include "sim/SimRegisters.h"
 #include "widgets/StreamChart.h"
@@ -425,7 +424,7 @@ class CloseUnderMessage : public BusFormTest {
 // The message comes from the operation's end notice, after its watchdog.
 TEST_F(CloseUnderMessage, ATerminationRequestDuringTheTimeoutMessageClosesTheWindowUnderIt)
 {
-    WatchdogTime = 400;
+    form->Bus().SetWatchdogTime(400);
     SimFaults faults;
     faults.noAnswer = true;
     bus.setFaults(sensor, faults);
@@ -459,7 +458,7 @@ TEST_F(CloseUnderMessage, ClosingAfterTheAdapterIsPulledOutNeitherHangsNorCrashe
     ASSERT_TRUE(WaitFor([&] { return !Heard().empty(); }));
     bus.vanish();
     QTest::qWait(200);
-    ASSERT_TRUE(OperationRunning.load());
+    ASSERT_TRUE(form->Bus().Busy());
     const int width = form->width();
 
     QElapsedTimer clock;

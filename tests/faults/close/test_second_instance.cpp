@@ -3,11 +3,10 @@
 #include "SpawnedProgram.h"
 #include "app/SingleInstance.h"
 #include "operations/TThread4Unit.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include "sim/SimRegisters.h"
 #include "widgets/StreamChart.h"
-#include "operations/OperationState.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -171,7 +170,7 @@ TEST_F(SecondStartTest, SecondStartDuringARecordedStreamLosesNoSample)
     ASSERT_TRUE(WaitFor([&] { return activations == 1; }));
     EXPECT_EQ(activationsDuringOperation, 1);
     EXPECT_EQ(SettingsBytes(), settings);
-    EXPECT_TRUE(StreamRunning.load());
+    EXPECT_TRUE(form->Bus().StreamRunning());
 
     const int afterSecond = chart.Count();
     // Enough after the second start alone to give the recording its 300 samples, however quick

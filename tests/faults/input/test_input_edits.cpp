@@ -4,7 +4,7 @@
 #include "InputFixture.h"
 #include "app/IniFile.h"
 #include "app/Settings.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "sim/SimRegisters.h"
 #include "widgets/ProgressBar.h"
 #include "widgets/RadioGroup.h"

@@ -5,7 +5,7 @@
 #include "pages/LatchExport.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include "sim/SimRegisters.h"
 #include "widgets/StreamChart.h"

@@ -3,8 +3,8 @@
 // and the sensor holds exactly that value afterwards.
 #include "InputFixture.h"
 #include "ParamsFixture.h"
-#include "app/Unit_Utils.h"
-#include "protocol/ParamSet.h"
+#include "convert/Unit_Utils.h"
+#include "pages/ParamSet.h"
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>

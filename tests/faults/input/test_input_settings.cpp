@@ -6,7 +6,7 @@
 #include "app/Geometry.h"
 #include "app/IniFile.h"
 #include "app/Settings.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/StatusPanels.h"
 #include <QAbstractButton>
@@ -91,7 +91,7 @@ TEST_F(SettingsInputTest, CorruptContentGivesSoundValuesAndIsNotRewritten)
             ShowAndWait(*form);
             ExpectSoundGeometry(*form);
             EXPECT_FALSE(form->windowState() & Qt::WindowMaximized);
-            EXPECT_EQ(ProtocolMode.load(), 0);
+            EXPECT_EQ(form->Bus().Protocol(), TProtocol::Standard);
             EXPECT_EQ(form->RadioGroup_protocol_obm->ItemIndex(), 0);
             EXPECT_FALSE(form->CheckBox2->isChecked());
             EXPECT_EQ(form->Edit1->text(), "20");
@@ -251,7 +251,7 @@ TEST_F(SettingsInputTest, AWriteThatFailsLaterIsNotedThen)
         FolderMadeFile gone(program.path());
         ASSERT_TRUE(gone.Ok());
         again->RadioGroup_protocol_obm->Button(1)->click();
-        EXPECT_EQ(ProtocolMode.load(), 1) << "the choice applies even though it is not kept";
+        EXPECT_EQ(form->Bus().Protocol(), TProtocol::Modbus) << "the choice applies even though it is not kept";
         EXPECT_EQ(Notice(*again), Unsaved);
         EXPECT_TRUE(NoticeTip(*again).contains(QDir::toNativeSeparators(Paths().ProgramFile())));
     }

@@ -1,7 +1,6 @@
 #include "LinkFaultFixture.h"
-#include "operations/OperationState.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include "sim/SimRegisters.h"
 #include "widgets/StreamChart.h"
@@ -33,7 +32,7 @@ void LinkFaultTest::SetUp()
 void LinkFaultTest::ExpectUsable(const QString& box, const QByteArray& adressStr, int busAddress)
 {
     ASSERT_TRUE(WaitIdle(8000));
-    WatchdogTime = 3000;
+    form->Bus().SetWatchdogTime(3000);
     EXPECT_TRUE(form->PageControl1->isEnabled());
     for (QWidget* page : {form->TabSheet1, form->TabSheet2, form->TabSheet3, form->TabSheet5}) {
         // The stream page is a standard-protocol page only.
@@ -43,7 +42,7 @@ void LinkFaultTest::ExpectUsable(const QString& box, const QByteArray& adressStr
     }
     EXPECT_TRUE(form->ComboBox1->isEnabled());
     EXPECT_TRUE(form->RadioGroup_protocol_obm->isEnabled());
-    EXPECT_FALSE(StreamRunning.load());
+    EXPECT_FALSE(form->Bus().StreamRunning());
     EXPECT_EQ(form->ComboBox1->currentText(), box);
     EXPECT_EQ(record->AdressStr.load(), adressStr);
     EXPECT_EQ(bus.status(sensor).address, busAddress);

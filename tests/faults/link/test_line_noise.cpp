@@ -2,8 +2,7 @@
 // wrong CRC, replies from addresses no record has, and a stream drowned in malformed groups. No
 // wrong value may reach the window, and once the line is clean the next operation works.
 #include "LinkFaultFixture.h"
-#include "operations/OperationState.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "protocol/ReceiveFraming.h"
 #include "widgets/StreamChart.h"
 #include <QCheckBox>
@@ -58,7 +57,7 @@ TEST_P(LineNoiseTest, NoiseBeforeEveryReply)
         EXPECT_TRUE(ReadLastResult());
         EXPECT_TRUE(closer.seen().empty());
     } else {
-        WatchdogTime = FaultWatchdogMs;
+        form->Bus().SetWatchdogTime(FaultWatchdogMs);
         form->Button11->click();
         ASSERT_TRUE(WaitFor([&] { return !closer.seen().empty(); }, 5000));
         EXPECT_EQ(closer.seen()[0].text, TimeoutText);
@@ -79,7 +78,7 @@ TEST_P(LineNoiseTest, NoiseInsideAReplyShowsNoValue)
     faults.splitGapMs = 400;
     bus.setFaults(sensor, faults);
     ModalCloser closer(form.get());
-    WatchdogTime = FaultWatchdogMs;
+    form->Bus().SetWatchdogTime(FaultWatchdogMs);
     form->Button11->click();
     ASSERT_TRUE(WaitFor([&] { return !Heard().empty(); }));
     QTest::qWait(150);
@@ -145,7 +144,7 @@ TEST_F(LinkFaultTest, ModbusRepliesWithAWrongCrcAreNeverTaken)
     faults.badCrc = true;
     bus.setFaults(sensor, faults);
     ModalCloser closer(form.get());
-    WatchdogTime = FaultWatchdogMs;
+    form->Bus().SetWatchdogTime(FaultWatchdogMs);
     form->Button1->click();
     ASSERT_TRUE(WaitFor([&] { return !closer.seen().empty(); }, 5000));
     EXPECT_EQ(closer.seen()[0].text, TimeoutText);
@@ -182,7 +181,7 @@ TEST_F(StreamFaultTest, AFloodOfMalformedGroupsLeavesOnlyValidSamples)
             largestBuffer = std::max(largestBuffer, ReceiveBuffer.size());
         }
     });
-    EXPECT_TRUE(StreamRunning.load());
+    EXPECT_TRUE(form->Bus().StreamRunning());
     EXPECT_GT(Chart().Count(), before) << "samples still reach the chart through the flood";
     EXPECT_LE(largestBuffer, MaxStandardReceiveBytes);
     const int afterFlood = Chart().Count();

@@ -2,8 +2,7 @@
 // again: the program names the lost port, gives the controls back, and the next operation the
 // user starts opens the port again.
 #include "LinkFaultFixture.h"
-#include "operations/OperationState.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include "widgets/StreamChart.h"
 #include <QCheckBox>
@@ -26,7 +25,7 @@ TEST_P(PortLossTest, APortLostDuringAParameterReadIsNamedAndTheNextOperationReop
     slow.replyDelayMs = 150;
     bus.setFaults(sensor, slow);
     ModalCloser closer(form.get());
-    WatchdogTime = FaultWatchdogMs;
+    form->Bus().SetWatchdogTime(FaultWatchdogMs);
     form->Button1->click();
     ASSERT_TRUE(WaitFor([&] { return !Heard().empty(); }));
     bus.vanish();
@@ -40,7 +39,7 @@ TEST_P(PortLossTest, APortLostDuringAParameterReadIsNamedAndTheNextOperationReop
     EXPECT_FALSE(form->ParamsLoaded.at(0));
 
     // Still unplugged: the next operation tries the port, cannot open it and says so again.
-    WatchdogTime = FaultWatchdogMs;
+    form->Bus().SetWatchdogTime(FaultWatchdogMs);
     form->Button11->click();
     ASSERT_TRUE(WaitFor([&] { return closer.seen().size() == 2; }, 5000));
     EXPECT_EQ(closer.seen()[1].text, PortLostText(portPath));
@@ -74,7 +73,7 @@ TEST_F(StreamFaultTest, APortLostMidStreamFreezesTheChartAndTheStopAfterItsRetur
     const int frozen = Chart().Count();
     QTest::qWait(300);
     EXPECT_EQ(Chart().Count(), frozen) << "nothing arrives while the port is gone";
-    EXPECT_TRUE(StreamRunning.load()) << "the page still shows a running stream";
+    EXPECT_TRUE(form->Bus().StreamRunning()) << "the page still shows a running stream";
     EXPECT_FALSE(form->Button7->isHidden());
     EXPECT_TRUE(form->Button7->isEnabled());
 
@@ -93,7 +92,7 @@ TEST_F(StreamFaultTest, AStopWhileThePortIsGoneTimesOutAndAStartAndStopAfterItsR
     ModalCloser closer(form.get());
     Start();
     bus.vanish();
-    WatchdogTime = FaultWatchdogMs;
+    form->Bus().SetWatchdogTime(FaultWatchdogMs);
     form->Button7->click();
     ASSERT_TRUE(WaitFor([&] { return !closer.seen().empty(); }, 5000));
     EXPECT_EQ(closer.seen()[0].text, PortLostText(portPath));

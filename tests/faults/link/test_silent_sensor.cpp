@@ -4,10 +4,9 @@
 // operation shows the right values.
 #include "LinkFaultFixture.h"
 #include "SearchFixture.h"
-#include "operations/OperationState.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
+#include "bus/SensorBus.h"
 #include "sim/SimRegisters.h"
 #include "widgets/RadioGroup.h"
 #include <QComboBox>
@@ -29,7 +28,7 @@ TEST_P(SilentSensorTest, ASensorFallingSilentMidReadEndsInTheTimeoutAndTheNextRe
     bus.setFaults(sensor, faults);
     ModalCloser closer(form.get());
     form->SetStatusText(1, QString());
-    WatchdogTime = FaultWatchdogMs;
+    form->Bus().SetWatchdogTime(FaultWatchdogMs);
     form->Button1->click();
     ASSERT_TRUE(WaitFor([&] { return !closer.seen().empty(); }, 5000));
     EXPECT_EQ(closer.seen()[0].text, TimeoutText);
@@ -80,7 +79,7 @@ TEST_P(SilentSensorTest, AnAddressChangeCutShortLeavesBoxRecordAndSensorAgreeing
         bus.setFaults(sensor, faults);
         ModalCloser closer(form.get());
 
-        WatchdogTime = FaultWatchdogMs;
+        form->Bus().SetWatchdogTime(FaultWatchdogMs);
         form->Button4->click();
         ASSERT_TRUE(WaitFor([&] { return !closer.seen().empty(); }, 5000));
         ASSERT_EQ(closer.seen().size(), 1u);

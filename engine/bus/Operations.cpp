@@ -1,0 +1,324 @@
+// The operations: what each sends, in which order, and what ends it.
+#include "bus/OperationContext.h"
+#include "protocol/DeviceList.h"
+#include "protocol/DeviceUnit.h"
+#include "protocol/RegisterMap.h"
+#include "serial/PortScan.h"
+#include "serial/TCommPortDriver.h"
+#include <algorithm>
+#include <array>
+#include <thread>
+
+namespace {
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// The sensor rewrites its flash before it answers reads again.
+constexpr auto DefaultsPause = 1000ms;
+// Lets the samples already on the line arrive before the stream's quiet check starts counting.
+constexpr auto StreamStopSettle = 100ms;
+// Bits of line time at the old speed granted to a request that changes the line speed, beyond
+// its own length, before the line switches.
+constexpr int SwitchPauseBits = 200;
+// After the last probe of a pass: long enough for the polling thread to have read what came.
+constexpr auto AnswerHandOverWait = 4ms;
+// A begun answer is taken for complete once the line has been quiet this long.
+constexpr auto QuietLine = 3ms;
+constexpr std::array<int, 8> SearchSpeeds{9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
+// A probe pass and the identification may each take 100 times the search delay per address.
+constexpr int SearchWatchdogFactor = 100;
+
+struct TWorkerEntry {
+    TOperationCode code;
+    const char* name;
+};
+constexpr TWorkerEntry OperationTable[] = {
+    {TOperationCode::SwitchOn, "Tthread1"},         {TOperationCode::SwitchOff, "TThread2"},
+    {TOperationCode::ReadParameters, "TTrdDevice"}, {TOperationCode::WriteParameters, "TThread3"},
+    {TOperationCode::Defaults, "TThread9"},         {TOperationCode::SaveToFlash, "TThread11"},
+    {TOperationCode::StartStream, "TThread5"},      {TOperationCode::StopStream, "TThread10"},
+    {TOperationCode::Latch, "TThread6"},            {TOperationCode::ReadLatch, "TThread7"},
+    {TOperationCode::ReadLastResult, "TThread8"},   {TOperationCode::Search, "TThread4"},
+    {TOperationCode::ReadAllLatches, "TThread13"},  {TOperationCode::Configure, "TThread14"},
+    {TOperationCode::LatchAll, "LatchAll"},
+};
+
+TOutcome Done()
+{
+    return {};
+}
+
+bool Answered(TRequestState state)
+{
+    return state == TRequestState::Answered;
+}
+
+std::chrono::milliseconds LineTime(int bits, int baud)
+{
+    return std::chrono::milliseconds(baud > 0 ? (bits * 1000 + baud - 1) / baud : 0);
+}
+
+// The operations that send one request and wait for its reply share this body.
+TOutcome OneRequest(TOperationContext& c, const TRequestPtr& request)
+{
+    return Answered(c.Transact(request)) ? Done() : c.Failure(request);
+}
+
+TOutcome Command(TOperationContext& c, const char command[2])
+{
+    return OneRequest(c, Requests::Command(*c.Args().Device, c.Protocol(), command));
+}
+
+// Every parameter register of the sensor: 34 reads in the standard protocol, the flag register
+// and the parameter block in Modbus.
+TOutcome ReadParameters(TOperationContext& c)
+{
+    TDevice& device = *c.Args().Device;
+    c.Report(TProgress::Reading);
+    std::vector<TRequestPtr> reads;
+    if (c.Protocol() == TProtocol::Modbus) {
+        reads = {Requests::ReadFlags(device), Requests::ReadBlock(device)};
+    } else {
+        for (const QByteArray& code_ : StandardReadCodes())
+            reads.push_back(Requests::ReadRegister(device, code_));
+    }
+    for (const TRequestPtr& request : reads)
+        if (!Answered(c.Transact(request)))
+            return c.Failure(request);
+    return Done();
+}
+
+TOutcome Defaults(TOperationContext& c)
+{
+    const TRequestPtr request = Requests::Command(*c.Args().Device, c.Protocol(), "DF");
+    c.Send(request);
+    // The pause counts from the request, whether or not the echo comes meanwhile.
+    if (!c.Pause(DefaultsPause) || !Answered(c.Wait(request)))
+        return c.Failure(request);
+    return ReadParameters(c);
+}
+
+// The line switches to the new speed once the request that sets it has left the line, and the
+// sensor answers that request at the new speed.
+bool SwitchForAnswer(TOperationContext& c, TDevice& device, const TRequestPtr& request, int newSpeed)
+{
+    const int oldSpeed = device.ComPortSpeed.load();
+    if (newSpeed == oldSpeed || newSpeed <= 0)
+        return true;
+    const int bits = static_cast<int>(request->Frame.size()) * 10 + SwitchPauseBits;
+    if (oldSpeed > 0 && !c.Pause(LineTime(bits, oldSpeed)))
+        return false;
+    device.ComPortSpeed = newSpeed;
+    c.SwitchSpeed(newSpeed);
+    return true;
+}
+
+// The address write goes to the old address and its echo comes from the new one; every later
+// write goes to the new address. The line speed is written last.
+TOutcome WriteStandard(TOperationContext& c, TOutcome& outcome)
+{
+    TDevice& device = *c.Args().Device;
+    const TWritePlan& plan = c.Args().Plan;
+    const QByteArray addressRegister = RegisterOf(TParam::Address).StdLow;
+    for (std::size_t i = 0; i < plan.Standard.size(); ++i) {
+        const TRegisterWrite& write = plan.Standard[i];
+        const int to = outcome.AddressWritten ? plan.NewAddress : c.Args().OldAddress;
+        const int from = write.Register == addressRegister ? plan.NewAddress : to;
+        const TRequestPtr request = Requests::WriteRegister(device, to, from, write);
+        c.Send(request);
+        if (i + 1 == plan.Standard.size() && !SwitchForAnswer(c, device, request, plan.NewSpeed))
+            return c.Failure(request);
+        if (!Answered(c.Wait(request)))
+            return c.Failure(request);
+        if (write.Register == addressRegister)
+            outcome.AddressWritten = true;
+    }
+    return outcome;
+}
+
+// Both writes go to the old address and are answered from it; the sensor takes its new address
+// with the block.
+TOutcome WriteModbus(TOperationContext& c, TOutcome& outcome)
+{
+    TDevice& device = *c.Args().Device;
+    const TWritePlan& plan = c.Args().Plan;
+    const int address = c.Args().OldAddress;
+    const TRequestPtr flags = Requests::WriteFlags(device, address, plan.Flags);
+    if (!Answered(c.Transact(flags)))
+        return c.Failure(flags);
+    const TRequestPtr block = Requests::WriteBlock(device, address, plan.Block);
+    c.Send(block);
+    if (!SwitchForAnswer(c, device, block, plan.NewSpeed) || !Answered(c.Wait(block)))
+        return c.Failure(block);
+    outcome.AddressWritten = true;
+    return outcome;
+}
+
+TOutcome WriteParameters(TOperationContext& c)
+{
+    TOutcome outcome;
+    const TOutcome result = c.Protocol() == TProtocol::Modbus ? WriteModbus(c, outcome) : WriteStandard(c, outcome);
+    TOutcome end = result;
+    end.AddressWritten = outcome.AddressWritten;
+    return end;
+}
+
+TOutcome StartStream(TOperationContext& c)
+{
+    TDevice& device = *c.Args().Device;
+    // The stream's lines go to the sensor from before its start request leaves.
+    c.BeginStream(device);
+    c.Send(Requests::StreamStart(device));
+    c.StreamStarted();
+    return Done();
+}
+
+TOutcome StopStream(TOperationContext& c)
+{
+    const TRequestPtr request = Requests::StreamStop(*c.Args().Device);
+    if (!Answered(c.Transact(request)))
+        return c.Failure(request);
+    return c.Pause(StreamStopSettle) ? Done() : c.Failure(request);
+}
+
+TOutcome ReadAllLatches(TOperationContext& c)
+{
+    TOutcome outcome;
+    const int count = c.Devices().Count();
+    for (int index = 0; index < count && outcome.Kind == TOutcomeKind::Done; ++index) {
+        TDevice* const device = c.Devices().At(index);
+        if (!device)
+            break;
+        c.SwitchSpeed(device->ComPortSpeed.load());
+        const TRequestPtr request = Requests::ReadLatched(*device, c.Protocol());
+        if (!Answered(c.Transact(request)))
+            outcome = c.Failure(request);
+    }
+    // Also after a failure: the next operation addresses the chosen sensor at its own speed.
+    if (c.Args().ReturnTo)
+        c.SwitchSpeed(c.Args().ReturnTo->ComPortSpeed.load());
+    return outcome;
+}
+
+TOutcome LatchAll(TOperationContext& c)
+{
+    const std::vector<int>& speeds = c.Args().Speeds;
+    if (speeds.empty()) {
+        c.Send(Requests::LatchBroadcast(c.Protocol()));
+    } else {
+        for (const int speed : speeds) {
+            c.SwitchSpeed(speed);
+            c.Send(Requests::LatchBroadcast(c.Protocol()));
+            // Lets the broadcast leave the line before it switches again.
+            if (!c.Pause(std::chrono::milliseconds(c.Args().ProbePauseMs)))
+                return OutcomeOf(TOutcomeKind::Stopped);
+        }
+    }
+    if (c.Args().ReturnTo)
+        c.SwitchSpeed(c.Args().ReturnTo->ComPortSpeed.load());
+    return Done();
+}
+
+// One probe pass: every address at one speed. The pass always runs to its last address unless
+// stopped; what answers becomes a record on the bus's thread, at the speed it arrived at.
+bool ProbePass(TOperationContext& c, int speed)
+{
+    if (!SetComPortSpeed(c.Driver(), speed) || !c.Driver().Connect())
+        return true; // the line does not take this speed: the next one is probed
+    const TSearchParams& search = c.Args().Search;
+    const auto pause = std::chrono::milliseconds(c.Args().ProbePauseMs);
+    for (int address = 1; address <= search.Range; ++address) {
+        c.ReportSearchProgress(address, speed, search.Range);
+        c.Send(Requests::Probe(address, c.Protocol()));
+        if (!c.Pause(pause))
+            return !c.Stopped();
+    }
+    // An answer that began within the last pause is read whole at this speed before the switch.
+    std::this_thread::sleep_for(AnswerHandOverWait);
+    const auto until = Clock::now() + pause;
+    while (Clock::now() < until && Clock::now() - c.Driver().LastByteAt() < QuietLine) {
+        if (c.Stopped())
+            return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+TOutcome Search(TOperationContext& c)
+{
+    const TSearchParams& search = c.Args().Search;
+    const auto watchdog = std::chrono::milliseconds(std::int64_t{search.Range} * search.DelayMs * SearchWatchdogFactor);
+    c.SetSearching(true);
+    for (const int speed : SearchSpeeds) {
+        // A pass that outlasts its watchdog ends silently and the search goes on.
+        c.SetDeadline(Clock::now() + watchdog);
+        if (!ProbePass(c, speed) && c.Stopped())
+            return OutcomeOf(TOutcomeKind::Stopped);
+    }
+    c.SetSearching(false);
+    // The records are made on the bus's thread: the identification starts once it has them all.
+    const int found = c.PassesDone();
+    if (found < 0)
+        return OutcomeOf(TOutcomeKind::Stopped);
+    if (found == 0)
+        return OutcomeOf(TOutcomeKind::NotFound);
+
+    c.SetDeadline(Clock::now() + watchdog);
+    SetComPortSpeed(c.Driver(), c.Devices().At(0)->ComPortSpeed.load());
+    c.Driver().Connect();
+    for (int index = 0; index < found; ++index) {
+        TDevice* const device = c.Devices().At(index);
+        SetComPortSpeed(c.Driver(), device->ComPortSpeed.load());
+        const TRequestPtr request = Requests::ReadIdent(*device, c.Protocol());
+        c.Send(request);
+        if (!c.Pause(std::chrono::milliseconds(c.Args().ProbePauseMs)) || !Answered(c.Wait(request)))
+            return c.Failure(request);
+    }
+    return Done();
+}
+} // namespace
+
+const char* WorkerName(TOperationCode code)
+{
+    for (const TWorkerEntry& entry : OperationTable)
+        if (entry.code == code)
+            return entry.name;
+    return "worker";
+}
+
+TOutcome RunOperation(TOperationContext& c)
+{
+    switch (c.Args().Code) {
+    case TOperationCode::SwitchOn:
+        return Command(c, "ON");
+    case TOperationCode::SwitchOff:
+        return Command(c, "OF");
+    case TOperationCode::Configure:
+        return Command(c, "SU");
+    case TOperationCode::SaveToFlash:
+        return Command(c, "FL");
+    case TOperationCode::Latch:
+        return Command(c, "FX");
+    case TOperationCode::ReadLatch:
+        return OneRequest(c, Requests::ReadLatched(*c.Args().Device, c.Protocol()));
+    case TOperationCode::ReadLastResult:
+        return OneRequest(c, Requests::ReadLast(*c.Args().Device, c.Protocol()));
+    case TOperationCode::ReadParameters:
+        return ReadParameters(c);
+    case TOperationCode::Defaults:
+        return Defaults(c);
+    case TOperationCode::WriteParameters:
+        return WriteParameters(c);
+    case TOperationCode::StartStream:
+        return StartStream(c);
+    case TOperationCode::StopStream:
+        return StopStream(c);
+    case TOperationCode::ReadAllLatches:
+        return ReadAllLatches(c);
+    case TOperationCode::LatchAll:
+        return LatchAll(c);
+    case TOperationCode::Search:
+        return Search(c);
+    }
+    return Done();
+}

@@ -1,3 +1,0 @@
-#include "operations/OperationLog.h"
-
-Q_LOGGING_CATEGORY(lcOperations, "veltrano.operations", QtWarningMsg)

@@ -1,5 +1,0 @@
-#include "operations/OperationState.h"
-
-std::atomic<bool> WritePending{false};
-std::atomic<bool> AddressWritten{false};
-std::atomic<bool> StreamRunning{false};

@@ -1,8 +1,0 @@
-#include "operations/TThread14Unit.h"
-#include "protocol/DeviceUnit.h"
-
-void TThread14::Execute()
-{
-    if (SendLoop(&TDevice::Setup))
-        WaitLoop();
-}

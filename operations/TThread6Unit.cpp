@@ -1,8 +1,0 @@
-#include "operations/TThread6Unit.h"
-#include "protocol/DeviceUnit.h"
-
-void TThread6::Execute()
-{
-    if (SendLoop(&TDevice::SwitchResult))
-        WaitLoop();
-}

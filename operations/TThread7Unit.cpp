@@ -1,8 +1,0 @@
-#include "operations/TThread7Unit.h"
-#include "protocol/DeviceUnit.h"
-
-void TThread7::Execute()
-{
-    if (SendLoop(&TDevice::ReadSwitchResult))
-        WaitLoop();
-}
