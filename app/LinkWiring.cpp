@@ -128,8 +128,14 @@ void TForm1::EnableAfterDefaults()
 
 void TForm1::OnProgress(TOperationCode, TProgress step)
 {
-    if (step == TProgress::Reading)
+    switch (step) {
+    case TProgress::Reading:
         SetStatusText(1, QStringLiteral("Чтение..."));
+        break;
+    case TProgress::StoppingStream:
+        SetStatusText(1, QStringLiteral("Останавливаем поток..."));
+        break;
+    }
 }
 
 // Every sample of the line is decoded; the chart, the label and the status bar then show what

@@ -210,6 +210,7 @@ class TForm1 : public QMainWindow {
 
     const SettingsPaths& Paths() const { return paths_; }
     TSensorBus& Bus() { return *bus_; }
+    const TSensorBus& Bus() const { return *bus_; }
     bool FormCreating = true;
 
     // Top row.

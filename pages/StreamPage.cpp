@@ -260,8 +260,7 @@ void TForm1::Button7Click()
     Button6->setEnabled(false);
     if (ComboBox1->currentText().isEmpty())
         return;
-    if (LaunchThread(TOperationCode::StopStream))
-        SetStatusText(1, QStringLiteral("Останавливаем поток..."));
+    LaunchThread(TOperationCode::StopStream);
 }
 
 void TForm1::Timer2Timer()
@@ -292,9 +291,7 @@ void TForm1::RetryStreamStop()
     const TDevice* const device = SelectedDevice();
     if (!device || !device->threadResultIsExec || !bus_->StreamRunning())
         return;
-    if (LaunchThread(TOperationCode::StopStream))
-        SetStatusText(1, QStringLiteral("Останавливаем поток..."));
-    else
+    if (!LaunchThread(TOperationCode::StopStream))
         streamStopRetry_->start();
 }
 

@@ -39,8 +39,10 @@ QString TStatusPanels::Text(int index) const
 
 void TStatusPanels::SetText(int index, const QString& text)
 {
-    if (index >= 0 && index < PanelCount())
-        panels_[index]->setText(text);
+    if (index < 0 || index >= PanelCount())
+        return;
+    panels_[index]->setText(text);
+    emit TextSet(index, text);
 }
 
 QLabel* TStatusPanels::Panel(int index) const

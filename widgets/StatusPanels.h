@@ -20,6 +20,10 @@ class TStatusPanels : public QStatusBar {
     void SetText(int index, const QString& text);
     QLabel* Panel(int index) const;
 
+  signals:
+    // Every text put into a panel, also one equal to what it showed.
+    void TextSet(int index, const QString& text);
+
   protected:
     void resizeEvent(QResizeEvent* event) override;
 

@@ -45,6 +45,7 @@ class TStreamSampler {
     void Samples(std::span<const TStreamSample> samples, double range, bool recording);
     // A recording begins: every interval-th sample from now on goes to the recorded lines.
     void BeginRecording(int interval);
+    int RecordInterval() const { return recordInterval_; }
     // The recorded lines not yet taken; the caller empties it as it writes them away.
     QStringList& RecordLines() { return recordLines_; }
     double ReferenceSample() const { return referenceSample_; }

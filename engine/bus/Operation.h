@@ -56,7 +56,8 @@ inline TOutcome OutcomeOf(TOutcomeKind kind, std::uint8_t exceptionCode = 0)
 
 // A step an operation reports while it runs.
 enum class TProgress : std::uint8_t {
-    Reading, // the parameter read begins (read, and defaults after their pause)
+    Reading,        // the parameter read begins (read, and defaults after their pause)
+    StoppingStream, // the stream's stop is going out
 };
 
 // What a parameter write sends, encoded from the parameters page.

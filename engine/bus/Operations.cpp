@@ -175,6 +175,7 @@ TOutcome StartStream(TOperationContext& c)
 
 TOutcome StopStream(TOperationContext& c)
 {
+    c.Report(TProgress::StoppingStream);
     const TRequestPtr request = Requests::StreamStop(*c.Args().Device);
     if (!Answered(c.Transact(request)))
         return c.Failure(request);

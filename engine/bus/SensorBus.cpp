@@ -203,6 +203,7 @@ void TSensorBus::Shutdown()
     driver_->setOnReceiveData({});
     frameTimeout_.stop();
     pauseAfter_.stop();
+    busy_ = false;
     qCDebug(lcBus) << "bus closed";
 }
 
@@ -377,13 +378,17 @@ void TSensorBus::Finish(TOutcome outcome)
     }
     if (args.Code == TOperationCode::WriteParameters && outcome.Kind != TOutcomeKind::Done && !outcome.AddressWritten)
         args.Device->AdressStr = AddressText(args.OldAddress);
-    // A stream whose operation failed is over as far as this bus can tell.
-    if (outcome.Kind != TOutcomeKind::Done && streamRunning_)
-        StreamEnded();
     qCDebug(lcBus) << "operation" << static_cast<int>(args.Code) << "ended:" << static_cast<int>(outcome.Kind);
     emit OperationFinished(args.Code, outcome);
-    if (!closing_)
+    if (closing_)
+        return;
+    // A latch-all has paused after each of its broadcasts already.
+    if (args.Code == TOperationCode::LatchAll) {
+        busy_ = false;
+        emit Idle();
+    } else {
         pauseAfter_.start();
+    }
 }
 
 // ---- the line ----

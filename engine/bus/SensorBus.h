@@ -53,8 +53,9 @@ class TSensorBus : public QObject, private TReceiveSink {
     int WatchdogTime() const { return watchdogMs_; }
     void SetWatchdogTime(int ms) { watchdogMs_ = ms; }
     // The pause after each probe and identification request and between latch-all broadcasts:
-    // the search delay last used, at least 10 ms.
+    // the search delay last used (or set), at least 10 ms.
     int ProbePauseMs() const;
+    void SetProbeDelay(int ms) { probeDelayMs_ = ms; }
 
     // Sets the line speed by the line-speed table (speed and polling delay); false when the port
     // does not hold that speed afterwards.

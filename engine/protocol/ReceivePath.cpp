@@ -58,6 +58,9 @@ bool MatchesStandard(const TRequest& request, const QByteArray& line)
     const char lead = request.Kind == TRequestKind::ReadIdent ? '%' : '!';
     if (line.isEmpty() || line[0] != lead || HexAddressNumber(line.mid(1, 2)) != request.ReplyAddress)
         return false;
+    // The stop's echo is told from the stream's samples by being exactly that.
+    if (request.Kind == TRequestKind::StreamStop)
+        return line.mid(3) == request.Head + '\r';
     return request.Kind == TRequestKind::ReadIdent || line.mid(3).startsWith(request.Head);
 }
 
@@ -201,7 +204,11 @@ void TReceivePath::ReceiveStandard(const TChunk& chunk)
         return;
     }
     if (streaming_ && streaming_->threadResultIsExec) {
-        StreamLine(line, chunk);
+        // The stop echo may come after a line of the stream has already answered the stop.
+        if (NormalisedLine(line) == "!" + streaming_->AdressStr.load() + "SB\r")
+            StreamStopped();
+        else
+            StreamLine(line, chunk);
         return;
     }
     Drop("standard reply awaited by no request");
@@ -246,12 +253,20 @@ void TReceivePath::DecodeStandard(TRequest& request, const QByteArray& line)
         device.ID_M = IdentDistance(line);
         break;
     case TRequestKind::StreamStop:
-        device.threadResultIsExec = false;
-        streamQuiet_ = true;
+        if (&device == streaming_)
+            StreamStopped();
         break;
     default:
         break;
     }
+}
+
+void TReceivePath::StreamStopped()
+{
+    streaming_->threadResultIsExec = false;
+    streamQuiet_ = true;
+    if (Awaits(TProtocol::Standard) && pending_->Kind == TRequestKind::StreamStop)
+        Answer(*pending_, TRequestState::Answered);
 }
 
 void TReceivePath::StreamLine(const QByteArray& line, const TChunk& chunk)
@@ -275,9 +290,9 @@ void TReceivePath::StreamLine(const QByteArray& line, const TChunk& chunk)
         buffer_ = line.mid(from);
     if (!samples_.empty())
         sink_.Samples(device, samples_, chunk);
-    // Any line of the stream answers its stop: the sensor has heard it or goes on streaming, which
-    // the stream's quiet check then tells.
-    if (Awaits(TProtocol::Standard) && pending_->Kind == TRequestKind::StreamStop)
+    // Any line of the stream that began after the stop answers it: the sensor has heard it or goes
+    // on streaming, which the stream's quiet check then tells.
+    if (Awaits(TProtocol::Standard) && pending_->Kind == TRequestKind::StreamStop && chunk.FirstAt >= pending_->SentAt)
         Answer(*pending_, TRequestState::Answered);
 }
 

@@ -96,6 +96,7 @@ class TReceivePath {
     void ReceiveStandard(const TChunk& chunk);
     void ReceiveModbus(const TChunk& chunk);
     void StreamLine(const QByteArray& line, const TChunk& chunk);
+    void StreamStopped();
     bool Awaits(TProtocol protocol) const;
     void Answer(TRequest& request, TRequestState state);
     void DecodeStandard(TRequest& request, const QByteArray& line);

@@ -9,4 +9,6 @@ struct TChunk {
     QByteArray Bytes;
     int Speed = 0; // baud
     std::chrono::steady_clock::time_point ReadAt;
+    // When its first bytes were read: none of them can answer a request sent later.
+    std::chrono::steady_clock::time_point FirstAt = ReadAt;
 };

@@ -13,6 +13,8 @@ namespace {
 
 // Slice of a wait for room in the output queue; a closing link is noticed within it.
 constexpr int kWriteWaitSliceMs = 10;
+// The longest a chunk gathers bytes: at 921600 baud some 400 bytes, a few hundred chunks a second.
+constexpr std::chrono::milliseconds kChunkSpan{4};
 
 int OpenRetrying(const QByteArray& path)
 {
@@ -115,8 +117,10 @@ bool PortLink::write(const char* data, int size)
     return true;
 }
 
-int PortLink::readChunk(char* buf, int size, int waitMs, const std::atomic<bool>& stop, int& err, int& speed)
+int PortLink::readChunk(char* buf, int size, int waitMs, const std::atomic<bool>& stop, int& err, int& speed,
+                        std::chrono::steady_clock::time_point& firstAt)
 {
+    using Clock = std::chrono::steady_clock;
     err = 0;
     std::shared_lock lock(guard_);
     if (closed_ || closing_.load())
@@ -144,8 +148,15 @@ int PortLink::readChunk(char* buf, int size, int waitMs, const std::atomic<bool>
             n = ::read(fd_, buf + got, static_cast<size_t>(size - got));
         }
         if (n > 0) {
+            const Clock::time_point now = Clock::now();
+            if (got == 0)
+                firstAt = now;
             got += static_cast<int>(n);
-            lastByteNs_.store(std::chrono::steady_clock::now().time_since_epoch().count());
+            lastByteNs_.store(now.time_since_epoch().count());
+            // A line that never falls quiet is still handed over in small pieces: a request sent
+            // meanwhile then finds its reply in a chunk that began after it.
+            if (now - firstAt >= kChunkSpan)
+                break;
         } else if (n == 0) {
             err = EIO; // hang-up: the device is gone
             break;

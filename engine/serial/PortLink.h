@@ -35,10 +35,11 @@ class PortLink {
     bool write(const char* data, int size);
 
     // Waits up to waitMs for bytes, then reads what has arrived and whatever keeps arriving within
-    // 1 ms of the last byte, up to size bytes, all at one line speed: speed is the baud the line
-    // ran at as they were read. Returns the count (0 when nothing came), or -1 with errno kept in
-    // err.
-    int readChunk(char* buf, int size, int waitMs, const std::atomic<bool>& stop, int& err, int& speed);
+    // 1 ms of the last byte, for at most a few milliseconds and up to size bytes, all at one line
+    // speed: speed is the baud the line ran at as they were read, firstAt when the first of them
+    // were. Returns the count (0 when nothing came), or -1 with errno kept in err.
+    int readChunk(char* buf, int size, int waitMs, const std::atomic<bool>& stop, int& err, int& speed,
+                  std::chrono::steady_clock::time_point& firstAt);
 
     // Runs f(fd) while no read is under way, then stamps every byte read after it with speed:
     // for line settings, which purge what arrived at the old speed.

@@ -68,11 +68,13 @@ void TThread_X::cycle()
         // in the order the bytes came.
         const std::lock_guard order(FComPortHandle_thread->readOrder());
         int speed = 0;
+        std::chrono::steady_clock::time_point firstAt;
         const int n = FComPortHandle_thread->readChunk(FTempInBuffer_thread.data(), FComPortInBufSize_thread,
-                                                       FComPortPollingDelay_thread, stop_, err, speed);
+                                                       FComPortPollingDelay_thread, stop_, err, speed, firstAt);
         if (n > 0) {
             nRead.store(static_cast<std::uint32_t>(n));
-            TChunk chunk{QByteArray(FTempInBuffer_thread.data(), n), speed, std::chrono::steady_clock::now()};
+            TChunk chunk{QByteArray(FTempInBuffer_thread.data(), n), speed, std::chrono::steady_clock::now(),
+                         firstAt};
             if (lcLinkFrames().isDebugEnabled())
                 qCDebug(lcLinkFrames) << "RX" << speed << chunk.Bytes.toHex(' ');
             if (FComPortReceiveData_thread) {

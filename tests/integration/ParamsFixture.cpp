@@ -7,13 +7,6 @@
 #include <QPushButton>
 #include <QTableWidget>
 
-void ParamsBusTest::TearDown()
-{
-    WritePending = false;
-    AddressWritten = false;
-    BusFormTest::TearDown();
-}
-
 QString ParamsBusTest::Cell(int row) const
 {
     return form->KGrid1->item(row, 1)->text();
@@ -53,9 +46,8 @@ TDevice* ParamsBusTest::AddSelectedSensor(int address, int speed)
     config.speed = speed;
     if (bus.addSensor(config) < 0)
         return nullptr;
-    SearchSpeed = speed;
     TDevice* const added =
-        CreateSearchDevice(QByteArray::number(address, 16).toUpper().rightJustified(2, '0'));
+        form->Bus().Devices().Append(QByteArray::number(address, 16).toUpper().rightJustified(2, '0'), speed);
     const QString text = QString::number(address);
     form->AddAddressItem(text);
     form->ParamsLoaded.assign(static_cast<std::size_t>(form->ComboBox1->count()), false);

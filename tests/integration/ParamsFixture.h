@@ -6,8 +6,6 @@
 
 class ParamsBusTest : public BusFormTest {
   protected:
-    void TearDown() override;
-
     QString Cell(int row) const;
     void SetCell(int row, const QString& text);
     TParamTexts Page() const;
@@ -19,7 +17,7 @@ class ParamsBusTest : public BusFormTest {
     // its speed, as a search would have left it.
     TDevice* AddSelectedSensor(int address, int speed);
     // Waits until the launcher is free, also through the 6 s of a defaults watchdog.
-    static bool WaitIdleLong() { return WaitIdle(8000); }
+    bool WaitIdleLong() const { return WaitIdle(8000); }
 };
 
 // The grid rows of a page, for comparing pages in one assertion.

@@ -23,7 +23,7 @@ class SearchBusTest : public ::testing::Test {
     void SelectModbus();
     // Clicks the search button and waits until the search has released the launcher.
     bool RunSearch(int ms);
-    static bool WaitIdle(int ms);
+    bool WaitIdle(int ms) const;
     QStringList AddressItems() const;
     QStringList ListColumn(int column) const;
 

@@ -43,23 +43,18 @@ class LatchPageTest : public BusFormTest {
             return;
         // The simulated bus takes a frame's speed from the line when its thread reads it; on a
         // busy machine that can be later than the shortest pause, after the next switch.
-        ProbeDelay = 100;
+        form->Bus().SetProbeDelay(100);
         form->OpenDocument = [this](const QUrl& url) {
             opened.push_back(url);
             return openResult;
         };
-    }
-    void TearDown() override
-    {
-        ProbeDelay = 0;
-        BusFormTest::TearDown();
     }
 
     // Replaces the fixture's record by sensors on the bus as a search would have found them, and
     // chooses the one with address `selected` as the user does.
     void UseSensors(const std::vector<BusSensor>& sensors, int selected)
     {
-        ClearDevices();
+        form->Bus().Devices().Clear();
         form->ComboBox1->clear();
         for (const BusSensor& s : sensors) {
             SimSensorConfig config;
@@ -70,9 +65,8 @@ class LatchPageTest : public BusFormTest {
             config.value = s.value;
             busSensors.push_back(bus.addSensor(config));
             ASSERT_GE(busSensors.back(), 0);
-            SearchSpeed = s.speed;
-            TDevice* const device =
-                CreateSearchDevice(QByteArray::number(s.address, 16).toUpper().rightJustified(2, '0'));
+            TDevice* const device = form->Bus().Devices().Append(
+                QByteArray::number(s.address, 16).toUpper().rightJustified(2, '0'), s.speed);
             ASSERT_NE(device, nullptr);
             device->ID_D = 250.0;
             form->AddAddressItem(QString::number(s.address));
@@ -80,7 +74,7 @@ class LatchPageTest : public BusFormTest {
         form->ParamsLoaded.assign(sensors.size(), false);
         form->ComboBox1->setCurrentIndex(form->ComboBox1->findText(QString::number(selected)));
         form->ComboBox1Change();
-        ASSERT_EQ(SelectedAddressText(), QString::number(selected));
+        ASSERT_EQ(form->ComboBox1->currentText(), QString::number(selected));
     }
 
     // The frames the bus took from the program, with the line speed each travelled at.
@@ -121,7 +115,7 @@ TEST_F(LatchPageTest, LatchAllBroadcastsOncePerSpeedAscendingThenReturnsToTheCho
     EXPECT_EQ(HeardAt(), (std::vector<HeardFrame>{{"#00FX\r", 9600}, {"#00FX\r", 19200}}));
     EXPECT_EQ(bus.lineSpeed(), 9600);
     EXPECT_EQ(form->SortColumn, 1);
-    EXPECT_FALSE(form->Bus().Busy());
+    EXPECT_TRUE(WaitIdle());
     for (std::size_t i = 0; i < busSensors.size(); ++i)
         EXPECT_EQ(bus.status(busSensors[i]).latched, (std::vector<int>{4000, 2000, 6000}[i])) << i;
     ExpectLatchAllRow(1);
@@ -143,7 +137,7 @@ TEST_F(LatchPageTest, LatchAllOnOneSpeedBroadcastsOnceWithoutSwitching)
 TEST_F(LatchPageTest, LatchAllHoldsTheLauncherThroughItsPauses)
 {
     UseSensors({{0x01, 9600, 2000}, {0x02, 19200, 4000}}, 0x02);
-    ProbeDelay = 200;
+    form->Bus().SetProbeDelay(200);
     bus.clearLog();
     form->Button_LatchAll->click();
     form->Button9->click();
@@ -152,7 +146,7 @@ TEST_F(LatchPageTest, LatchAllHoldsTheLauncherThroughItsPauses)
     QTest::qWait(150);
     EXPECT_EQ(form->CountRowTable, 1) << "a click during the run starts nothing";
     EXPECT_EQ(HeardAt(), (std::vector<HeardFrame>{{"#00FX\r", 9600}, {"#00FX\r", 19200}}));
-    EXPECT_FALSE(form->Bus().Busy());
+    EXPECT_TRUE(WaitIdle());
 }
 
 TEST_F(LatchPageTest, ReadAllAfterLatchAllReadsEverySensorAtItsOwnSpeedInListOrder)

@@ -1,12 +1,13 @@
-// The receive side of a Modbus parameter write over the real driver and the simulated sensor:
-// the test takes the write button's and the write worker's steps itself, request by request, and
-// checks that every echo returns the request token.
+// A Modbus parameter write on the bus itself, over the real driver and the simulated sensor: the
+// sensor answers both requests from the address it had, and the write matches those answers to
+// its requests whatever the record is called by then.
 #include "BusFormFixture.h"
-#include "protocol/DeviceUnit.h"
 #include "bus/SensorBus.h"
 #include "pages/ParamSet.h"
+#include "protocol/DeviceUnit.h"
 #include "sim/SimRegisters.h"
 #include <QPushButton>
+#include <optional>
 
 namespace {
 
@@ -18,41 +19,38 @@ class ModbusWriteEcho : public BusFormTest {
         if (HasFatalFailure())
             return;
         SelectModbus();
-    }
-    void TearDown() override
-    {
-        OperationRunning = false;
-        WriteAddress = QByteArray();
-        ReplyReceived = true;
-        BusFormTest::TearDown();
+        QObject::connect(&form->Bus(), &TSensorBus::OperationFinished, form.get(),
+                         [this](TOperationCode, const TOutcome& outcome) { ended = outcome; });
     }
 
-    // One request through the token, then the wait for its reply to be handled.
-    template <class Request> bool Exchange(Request request, int ms = 1500)
-    {
-        ReceiveBuffer.clear();
-        if (!request())
-            return false;
-        return WaitFor([] { return ReplyReceived.load(); }, ms);
-    }
-
-    // Reads flags and block over Modbus into the record and returns what the page would show.
+    // The page as a read of the sensor shows it.
     TParamTexts ReadPage()
     {
-        EXPECT_TRUE(Exchange([&] { return record->Read_Flag_modbus(); }));
-        EXPECT_TRUE(Exchange([&] { return record->ReadAllParam_modbus(); }));
+        EXPECT_TRUE(form->Bus().Start(TOperationCode::ReadParameters, record));
+        EXPECT_TRUE(WaitFor([&] { return ended.has_value(); }));
+        EXPECT_EQ(ended->Kind, TOutcomeKind::Done);
+        EXPECT_TRUE(WaitIdle());
+        ended.reset();
         return ParamTextsOf(*record);
     }
 
-    // What the write button leaves before its worker sends: the record and the address box carry
-    // the new address, WriteAddress the old one.
-    void BeginWrite(const QByteArray& newHex, const QByteArray& newDec)
+    // Writes the page as the write button does, to the new address given in its first row.
+    std::optional<TOutcome> Write(const TParamTexts& page)
     {
-        WriteAddress = record->AdressStr.load();
-        record->AdressStr = newHex;
-        form->UpdateComboBoxOfAdres(newDec);
-        OperationRunning = true;
+        TWritePlan plan;
+        plan.NewAddress = page.rows[ParamRow::Address].toInt();
+        plan.NewSpeed = LineSpeed;
+        plan.Flags = ModbusFlagBytes(page);
+        plan.Block = ModbusBlockBytes(page);
+        bus.clearLog();
+        if (!form->Bus().StartWrite(record, plan))
+            return std::nullopt;
+        WaitFor([&] { return ended.has_value(); });
+        WaitIdle();
+        return ended;
     }
+
+    std::optional<TOutcome> ended;
 };
 
 TEST_F(ModbusWriteEcho, AnAddressChangeIsAnsweredFromTheOldAddressAndCompletes)
@@ -67,20 +65,12 @@ TEST_F(ModbusWriteEcho, AnAddressChangeIsAnsweredFromTheOldAddressAndCompletes)
     ASSERT_EQ(page.rows[ParamRow::Address], QStringLiteral("26"));
 
     page.rows[ParamRow::Address] = QStringLiteral("27");
-    const QByteArray flags = ModbusFlagBytes(page);
-    const QByteArray block = ModbusBlockBytes(page);
-    BeginWrite("1B", "27");
-    bus.clearLog();
-
-    WriteFlagsOnly = true;
-    ASSERT_TRUE(Exchange([&] { return record->WriteParam({}, flags); })) << "flag write echo not taken";
-    EXPECT_FALSE(WriteFlagsOnly.load());
-    ASSERT_TRUE(Exchange([&] { return record->WriteParam({}, block); })) << "block write echo not taken";
+    const std::optional<TOutcome> outcome = Write(page);
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->Kind, TOutcomeKind::Done);
+    EXPECT_TRUE(outcome->AddressWritten);
+    EXPECT_EQ(record->AdressStr.load(), QByteArray("1B"));
     EXPECT_EQ(record->PAdress, 0x1A) << "the address the sensor answered from";
-
-    // The worker's last step; from here on the sensor answers at its new address.
-    WriteAddress = QByteArray("1B");
-    OperationRunning = false;
     const std::vector<QByteArray> heard = Heard();
     ASSERT_EQ(heard.size(), 2u);
     EXPECT_EQ(heard[0].left(4), QByteArray::fromHex("1A 06 00 00"));
@@ -89,26 +79,29 @@ TEST_F(ModbusWriteEcho, AnAddressChangeIsAnsweredFromTheOldAddressAndCompletes)
     EXPECT_EQ(bus.registers(sensor).get(SimReg::CorrectionSign), 1) << "the sign bit kept its meaning";
     EXPECT_EQ(bus.registers(sensor).pair(SimReg::CorrectionLo), 300);
 
+    // From here on the sensor answers at its new address.
+    form->UpdateComboBoxOfAdres("27");
     form->Button3->click();
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(0) == QStringLiteral("  Датчик включён"); }));
     EXPECT_TRUE(WaitIdle());
     EXPECT_EQ(Heard().back(), QByteArray::fromHex("1B 06 00 BC 4F 4E FE 10"));
 }
 
-TEST_F(ModbusWriteEcho, ARefusedAddressChangeIsNotTakenForAnAnswer)
+TEST_F(ModbusWriteEcho, ARefusedAddressChangeEndsTheWriteAndKeepsTheOldAddress)
 {
     TParamTexts page = ReadPage();
     page.rows[ParamRow::Address] = QStringLiteral("27");
-    BeginWrite("1B", "27");
     SimFaults faults;
     faults.modbusException = 3;
     bus.setFaults(sensor, faults);
     ModalCloser closer(form.get());
-
-    WriteFlagsOnly = true;
-    EXPECT_FALSE(Exchange([&] { return record->WriteParam({}, ModbusFlagBytes(page)); }, 500))
-        << "the refusal from the old address must end in the timeout and its rollback";
-    EXPECT_TRUE(closer.seen().empty());
+    const std::optional<TOutcome> outcome = Write(page);
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->Kind, TOutcomeKind::Refused);
+    EXPECT_EQ(outcome->ExceptionCode, 3);
+    EXPECT_FALSE(outcome->AddressWritten);
+    EXPECT_EQ(Heard().size(), 1u) << "nothing follows the refused flag write";
+    EXPECT_EQ(record->AdressStr.load(), QByteArray("1A"));
     EXPECT_EQ(bus.status(sensor).address, 0x1A);
 }
 
@@ -116,10 +109,9 @@ TEST_F(ModbusWriteEcho, AWriteWithoutAddressChangeIsAnsweredByItsOwnRecord)
 {
     TParamTexts page = ReadPage();
     page.rows[ParamRow::Correz] = QStringLiteral("250");
-    BeginWrite("1A", "26");
-    WriteFlagsOnly = true;
-    ASSERT_TRUE(Exchange([&] { return record->WriteParam({}, ModbusFlagBytes(page)); }));
-    ASSERT_TRUE(Exchange([&] { return record->WriteParam({}, ModbusBlockBytes(page)); }));
+    const std::optional<TOutcome> outcome = Write(page);
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->Kind, TOutcomeKind::Done);
     EXPECT_EQ(bus.registers(sensor).get(SimReg::CorrectionSign), 0);
     EXPECT_EQ(bus.registers(sensor).pair(SimReg::CorrectionLo), 250);
     EXPECT_EQ(bus.status(sensor).address, 0x1A);

@@ -38,9 +38,8 @@ void ExpectSearchControlsUsable(const TForm1& form, bool pagesEnabled)
     EXPECT_EQ(form.TabSheet5->isEnabled(), pagesEnabled);
     EXPECT_TRUE(form.QProgressBar1->isHidden());
     EXPECT_EQ(form.QProgressBar1->value(), 0);
-    EXPECT_FALSE(form->Bus().Busy());
-    EXPECT_FALSE(SearchMode.load());
-    EXPECT_EQ(WatchdogTime.load(), 3000);
+    EXPECT_FALSE(form.Bus().Busy());
+    EXPECT_FALSE(form.Bus().ReceivePath().Searching());
 }
 
 TEST_F(SearchBusTest, DefaultSearchProbesInOrderAndListsSensorsAtEverySpeedTheyAnswer)
@@ -55,7 +54,6 @@ TEST_F(SearchBusTest, DefaultSearchProbesInOrderAndListsSensorsAtEverySpeedTheyA
     EXPECT_FALSE(form->ComboBox2->isEnabled());
     EXPECT_FALSE(form->RadioGroup_protocol_obm->isEnabled());
     EXPECT_TRUE(form->QProgressBar1->isVisible());
-    EXPECT_EQ(WatchdogTime.load(), 6000);
     ASSERT_TRUE(QTest::qWaitFor([&] { return form->QProgressBar1->value() == 24; }, 5000));
     EXPECT_EQ(form->QProgressBar1->maximum(), 24);
     EXPECT_EQ(form->QProgressBar1->Caption(), QStringLiteral("         Адрес: 3 Cкорость: 921600"));
@@ -75,7 +73,7 @@ TEST_F(SearchBusTest, DefaultSearchProbesInOrderAndListsSensorsAtEverySpeedTheyA
 
     EXPECT_EQ(form->StatusText(1), Done);
     ExpectSearchControlsUsable(*form, true);
-    ASSERT_EQ(DeviceCount(), 4);
+    ASSERT_EQ(form->Bus().Devices().Count(), 4);
     EXPECT_EQ(AddressItems(), (QStringList{"1", "2", "2", "3"}));
     EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("1"));
     EXPECT_EQ(ListColumn(0), (QStringList{"3", "1", "2", "2"}));
@@ -124,8 +122,7 @@ TEST_P(SilentIdentificationTest, TimesOutAndListsNothing)
     EXPECT_EQ(form->ComboBox1->count(), 0);
     EXPECT_TRUE(form->ComboBox1->currentText().isEmpty());
     EXPECT_EQ(form->ListView1->topLevelItemCount(), 0);
-    EXPECT_EQ(DeviceCount(), 1) << "the records stay";
-    EXPECT_FALSE(ExpectIdent.load()) << "no stale expectation for later replies";
+    EXPECT_EQ(form->Bus().Devices().Count(), 1) << "the records stay";
 }
 
 INSTANTIATE_TEST_SUITE_P(Protocols, SilentIdentificationTest, ::testing::Values(false, true),
@@ -150,7 +147,6 @@ TEST_F(SearchBusTest, AModbusSearchFindsSensorsAndListsTheirIdentification)
     EXPECT_EQ(ListColumn(3), (QStringList{"150,000", "150,000"}));
     EXPECT_EQ(ListColumn(5), (QStringList{"1001", "2002"}));
     EXPECT_EQ(bus.receivedFrames().size(), 96u + 2u);
-    EXPECT_FALSE(ExpectIdent.load());
 }
 
 TEST_F(SearchBusTest, UnsearchableParametersAreRefusedWithAMessageAndStartNothing)
@@ -197,52 +193,16 @@ TEST_F(SearchBusTest, APortThatCannotBeUsedEndsTheSearchWithTheControlsBack)
     }
 }
 
-TEST_F(SearchBusTest, ProbePassesCutByTheirWatchdogNeverOverlap)
-{
-    StartBus({});
-    SetSearchParameters(QStringLiteral("20"), QStringLiteral("6"));
-    form->Button5->click();
-    // Every later pass gets far less time than its six probes need.
-    form->Bus().SetWatchdogTime(50);
-    ASSERT_TRUE(WaitIdle(5000));
-    EXPECT_EQ(form->StatusText(1), NotFound);
-
-    // Passes follow one another: the line speed only rises, and within one speed the addresses
-    // run 1, 2, ... with no probe of an earlier pass among them.
-    int lastSpeed = 0;
-    int nextAddress = 1;
-    int passes = 0;
-    int cutPasses = 0;
-    for (const SimFrameRecord& frame : bus.frames()) {
-        if (frame.direction != SimFrameRecord::Direction::Received)
-            continue;
-        if (frame.speed != lastSpeed) {
-            ASSERT_GT(frame.speed, lastSpeed);
-            if (passes > 0 && nextAddress <= 6)
-                ++cutPasses;
-            lastSpeed = frame.speed;
-            nextAddress = 1;
-            ++passes;
-        }
-        EXPECT_EQ(frame.bytes, StandardProbe(nextAddress)) << frame.speed;
-        ++nextAddress;
-    }
-    // A pass whose watchdog runs out before its first probe (a loaded machine) shows no frame.
-    EXPECT_GE(passes, 6);
-    EXPECT_LE(passes, 8);
-    EXPECT_GE(cutPasses, 4) << "the watchdog did cut the passes";
-}
-
 TEST_F(SearchBusTest, ASearchStartWhileAnOperationRunsDoesNothing)
 {
     StartBus({Sensor(1, 57600)});
     SetSearchParameters(QStringLiteral("10"), QStringLiteral("3"));
     form->Button5->click();
-    ASSERT_TRUE(QTest::qWaitFor([] { return DeviceCount() == 1; }, 3000));
-    const TDevice* const found = Devices.At(0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Bus().Devices().Count() == 1; }, 3000));
+    const TDevice* const found = form->Bus().Devices().At(0);
     form->Button5Click();
-    EXPECT_EQ(DeviceCount(), 1);
-    EXPECT_EQ(Devices.At(0), found) << "the records the workers use stay";
+    EXPECT_EQ(form->Bus().Devices().Count(), 1);
+    EXPECT_EQ(form->Bus().Devices().At(0), found) << "the records the workers use stay";
     EXPECT_EQ(form->StatusText(1), QStringLiteral("Поиск..."));
     ASSERT_TRUE(WaitIdle(5000));
     EXPECT_EQ(form->StatusText(1), Done);

@@ -42,12 +42,6 @@ SimSensorConfig SearchBusTest::Sensor(int address, int speed, const char* model,
 void SearchBusTest::TearDown()
 {
     form.reset();
-    ClearDevices();
-    SearchSpeed = 0;
-    SearchMode = false;
-    form->Bus().SetWatchdogTime(3000);
-    ReplyReceived = true;
-    ProtocolMode = 0;
     bus.stop();
     QLocale::setDefault(savedLocale_);
 }
@@ -70,9 +64,9 @@ bool SearchBusTest::RunSearch(int ms)
     return WaitIdle(ms);
 }
 
-bool SearchBusTest::WaitIdle(int ms)
+bool SearchBusTest::WaitIdle(int ms) const
 {
-    return QTest::qWaitFor([] { return !form->Bus().Busy(); }, ms);
+    return QTest::qWaitFor([this] { return !form->Bus().Busy(); }, ms);
 }
 
 QStringList SearchBusTest::AddressItems() const

@@ -1,4 +1,5 @@
 #include "BusFormFixture.h"
+#include "widgets/StatusPanels.h"
 #include "protocol/DeviceUnit.h"
 #include "bus/SensorBus.h"
 #include "sim/SimRegisters.h"
@@ -113,8 +114,13 @@ TEST_F(StreamPageTest, AStreamThatIgnoresTheStopIsAskedAgainUntilItStops)
     SimFaults faults;
     faults.ignoreStop = true;
     bus.setFaults(sensor, faults);
+    // The text stands only until the stop is asked again.
+    bool notStopped = false;
+    QObject::connect(form->StatusBar1, &TStatusPanels::TextSet, form.get(), [&](int panel, const QString& text) {
+        notStopped = notStopped || (panel == 1 && text == QStringLiteral("Поток не остановлен"));
+    });
     form->Button7->click();
-    ASSERT_TRUE(WaitFor([&] { return Panel(1) == QStringLiteral("Поток не остановлен"); }, 6000));
+    ASSERT_TRUE(WaitFor([&] { return notStopped; }, 6000));
     EXPECT_TRUE(form->Bus().StreamRunning());
     EXPECT_TRUE(WaitFor([&] { return CountOf("#1ASB\r") >= 2; }));
     bus.setFaults(sensor, SimFaults{});

@@ -33,14 +33,13 @@ TEST_F(BusFormTest, TenSecondsAtTheFastestSpeedLoseAndDoubleNothing)
     ASSERT_GE(fast, 0);
     bus.setRegister(fast, SimReg::PeriodLo, 1);
     bus.setRegister(fast, SimReg::ConstantLo, 1);
-    SearchSpeed = FastSpeed;
-    TDevice* const device = CreateSearchDevice("2B");
+    TDevice* const device = form->Bus().Devices().Append("2B", FastSpeed);
     ASSERT_NE(device, nullptr);
     device->ID_D = config.range;
     form->ParamsLoaded.assign(2, false);
     form->AddAddressItem(QStringLiteral("43"));
     form->ComboBox1->setCurrentIndex(form->ComboBox1->findText(QStringLiteral("43")));
-    ASSERT_EQ(SelectedAddressText(), QStringLiteral("43"));
+    ASSERT_EQ(form->SelectedDevice(), device);
     ASSERT_TRUE(form->SetComPortSpeed(FastSpeed));
     form->PageControl1->setCurrentWidget(form->TabSheet2);
     form->LabeledEdit_RecordThrd->setText(QString::number(Interval));

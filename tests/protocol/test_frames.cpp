@@ -1,4 +1,4 @@
-#include "LinkFixture.h"
+#include "Bytes.h"
 #include "convert/Unit_Utils.h"
 #include "protocol/Frames.h"
 #include <gtest/gtest.h>
@@ -20,10 +20,10 @@ TEST(Frames, ModbusRequestsMatchKnownBytes)
         {ModbusRequest(0x1A, ModbusBody::LastResultRead), "1A 03 01 01 00 01 D7 DD"},
         {ModbusCommandWrite(0x00, "FX"), "00 06 00 BC 46 58 7A 65"},
         {ModbusFlagWrite(0x1A, 0x12, 0x34), "1A 06 00 00 12 34 87 56"},
-        {BuildSearchProbe(1, 1), "01 03 00 10 00 01 85 CF"},
-        {BuildSearchProbe(255, 1), "FF 03 00 10 00 01 90 11"},
-        {BuildSearchProbe(10, 0), "23 30 41 52 30 31 0D"},
-        {BuildSearchProbe(255, 0), "23 46 46 52 30 31 0D"},
+        {BuildSearchProbe(1, TProtocol::Modbus), "01 03 00 10 00 01 85 CF"},
+        {BuildSearchProbe(255, TProtocol::Modbus), "FF 03 00 10 00 01 90 11"},
+        {BuildSearchProbe(10, TProtocol::Standard), "23 30 41 52 30 31 0D"},
+        {BuildSearchProbe(255, TProtocol::Standard), "23 46 46 52 30 31 0D"},
         {StandardFrame("1A", "ON"), "23 31 41 4F 4E 0D"},
     };
     for (const auto& c : cases) {
@@ -70,7 +70,7 @@ TEST(Frames, AddressForms)
     EXPECT_EQ(AddressText(255), "FF");
     EXPECT_THROW(AddressText(256), std::out_of_range);
     EXPECT_THROW(AddressText(-1), std::out_of_range);
-    EXPECT_THROW(BuildSearchProbe(256, 1), std::out_of_range);
+    EXPECT_THROW(BuildSearchProbe(256, TProtocol::Modbus), std::out_of_range);
 }
 
 TEST(Frames, CrcBodyLimits)
@@ -78,14 +78,4 @@ TEST(Frames, CrcBodyLimits)
     EXPECT_THROW(AppendCrc(QByteArray()), std::length_error);
     EXPECT_THROW(AppendCrc(QByteArray(256, 'a')), std::length_error);
     EXPECT_EQ(AppendCrc(Hex("01 03 00 00 00 01")), Hex("01 03 00 00 00 01 84 0A"));
-}
-
-class SearchProbe : public LinkFixture {};
-
-TEST_F(SearchProbe, FollowsProtocolMode)
-{
-    ProtocolMode = 1;
-    EXPECT_EQ(BuildSearchProbe(1), Hex("01 03 00 10 00 01 85 CF"));
-    ProtocolMode = 0;
-    EXPECT_EQ(BuildSearchProbe(1), QByteArray("#01R01\r"));
 }

@@ -1,4 +1,4 @@
-#include "LinkFixture.h"
+#include "Bytes.h"
 #include "convert/Unit_Utils.h"
 #include "protocol/ReceiveFraming.h"
 #include "protocol/ReplyFields.h"

@@ -6,6 +6,7 @@
 #include "tests/integration/BusFormFixture.h"
 #include "protocol/DeviceList.h"
 #include "bus/SensorBus.h"
+#include "widgets/StatusPanels.h"
 #include "sim/SimRegisters.h"
 #include "widgets/StreamChart.h"
 #include <QCheckBox>
@@ -90,17 +91,14 @@ int SoakSeconds()
 // run are kept as errors.
 class SoakForm : public TForm1 {
   public:
-    using TForm1::TForm1;
-
-    void SetStatusText(int panel, const QString& text) override
+    SoakForm(QWidget* parent, SettingsPaths paths) : TForm1(parent, std::move(paths))
     {
-        {
+        connect(StatusBar1, &TStatusPanels::TextSet, this, [this](int panel, const QString& text) {
             const std::lock_guard lock(mutex_);
             ++shown_[text];
             if (!Normal().contains(text))
                 errors_.push_back(QStringLiteral("panel %1: %2").arg(panel).arg(text));
-        }
-        TForm1::SetStatusText(panel, text);
+        });
     }
     int TimesShown(const QString& text) const
     {
@@ -217,16 +215,11 @@ class SoakTest : public ::testing::Test {
             PrintFigures();
         closer.reset();
         form.reset();
-        ClearDevices();
-        SearchSpeed = 0;
-        SearchMode = false;
-        form->Bus().SetWatchdogTime(3000);
-        ProbeDelay = 0;
         bus.stop();
         QLocale::setDefault(savedLocale_);
     }
 
-    static bool Idle(int ms) { return QTest::qWaitFor([] { return !form->Bus().Busy(); }, ms); }
+    bool Idle(int ms) const { return QTest::qWaitFor([this] { return !form->Bus().Busy(); }, ms); }
 
     // Serves events for ms, sampling the memory every two seconds.
     void Serve(int ms)
@@ -253,7 +246,7 @@ class SoakTest : public ::testing::Test {
         ASSERT_GE(index, 0) << address;
         form->ComboBox1->setCurrentIndex(index);
         emit form->ComboBox1->activated(index);
-        ASSERT_EQ(SelectedAddressText(), QString::number(address));
+        ASSERT_EQ(form->ComboBox1->currentText(), QString::number(address));
     }
 
     void Search()

@@ -97,7 +97,7 @@ bool ShotSession::SearchDemoBus()
     form_->Button5->click();
     const bool found = WaitUntil(
         [this] {
-            return !form->Bus().Busy() && form_->StatusText(1) == QStringLiteral("Поиск завершён");
+            return !form_->Bus().Busy() && form_->StatusText(1) == QStringLiteral("Поиск завершён");
         },
         60000);
     if (!found) {

@@ -20,7 +20,7 @@ namespace {
 bool Press(QPushButton* button, int rows, TForm1& form)
 {
     button->click();
-    return ShotSession::WaitUntil([&] { return form.CountRowTable >= rows && !form->Bus().Busy(); },
+    return ShotSession::WaitUntil([&] { return form.CountRowTable >= rows && !form.Bus().Busy(); },
                                   5000);
 }
 
@@ -54,6 +54,5 @@ int main(int argc, char** argv)
         if (!QFile::copy(programDir.filePath(name), out.filePath(QStringLiteral("latch-") + name)))
             std::fprintf(stderr, "NOT copied %s\n", qPrintable(name));
     }
-    ClearDevices();
     return session.Result();
 }

@@ -32,7 +32,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the parameters were not read\n");
         return 1;
     }
-    ShotSession::WaitUntil([] { return !form->Bus().Busy(); }, 2000);
+    ShotSession::WaitUntil([&] { return !form.Bus().Busy(); }, 2000);
     ShotSession::Settle(200);
     session.Save(QStringLiteral("params-page"));
 

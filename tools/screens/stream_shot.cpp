@@ -33,7 +33,7 @@ int main(int argc, char** argv)
     session.Save(QStringLiteral("stream-running"));
 
     form.Button7->click();
-    ShotSession::WaitUntil([] { return !form->Bus().StreamRunning(); }, 8000);
+    ShotSession::WaitUntil([&] { return !form.Bus().StreamRunning(); }, 8000);
     ShotSession::Settle();
     const QRect plot = form.StreamChart().PlotRect();
     const QPoint from(plot.left() + plot.width() / 4, plot.top() + plot.height() / 5);

@@ -1,21 +1,21 @@
 #include "protocol/fuzz/ReceiveHarness.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "protocol/LinkState.h"
-#include "protocol/LinkView.h"
 #include "protocol/ReceiveFraming.h"
 #include "protocol/ReceivePath.h"
-#include "protocol/StreamSampler.h"
-#include <algorithm>
-#include <cmath>
-#include <QLocale>
+#include "protocol/Requests.h"
 #include <QLoggingCategory>
+#include <cmath>
 #include <cstring>
-#include <iterator>
-#include <utility>
+#include <functional>
 
 namespace ReceiveHarness {
 namespace {
+constexpr int ChunkSpeed = 57600;
+constexpr qsizetype ModbusFrameCapacity = 255;
+constexpr int MaxCount = 9999;      // an N group or N result: four digits
+constexpr int MaxRawResult = 99999; // five digits
+
 TProtocol preparedProtocol = Standard;
 std::string failure;
 
@@ -25,150 +25,132 @@ void Require(bool condition, const char* what)
         failure = what;
 }
 
-// The stream chart as the sampler needs it: only where the points lie, not the points.
-class TFuzzSeries final : public TStreamSeries {
-  public:
-    bool Empty() const override { return count_ == 0; }
-    double FirstX() const override { return first_; }
-    double LastX() const override { return last_; }
-    bool AddPoint(double x, double y) override
-    {
-        Require(std::isfinite(x) && std::isfinite(y), "stream point not finite");
-        Require(count_ == 0 || x > last_, "stream point not after the last one");
-        if (count_++ == 0)
-            first_ = x;
-        last_ = x;
-        return true;
-    }
-    bool AddGap(double x, double height) override { return AddPoint(x, height); }
-    void Clear() { count_ = 0; }
-
-  private:
-    long count_ = 0;
-    double first_ = 0;
-    double last_ = 0;
-};
-
-// The record methods take one group per call and copy what is left, so a whole long line would
-// cost its length times its groups; every group is cut by the same code, a few show its faults.
-constexpr int RecordMethodGroups = 8;
-
-// Keeps what a window would keep, and decodes stream lines as the window does: with the stream
-// sampler over the whole line, recording every sample.
-class TFuzzView final : public TLinkView {
-  public:
-    void SetStatusText(int panel, const QString& text) override
-    {
-        Require(panel >= 0 && panel <= 2 && !text.isEmpty(), "status text: panel or empty text");
-    }
-    void AddLatchRow(int addressNumber, TLatchColumn column, const QString& text) override
-    {
-        Require(addressNumber >= -1 && addressNumber <= 255, "latch row: address out of range");
-        Require(column >= LatchConfirmColumn && column <= LastResultColumn && !text.isEmpty(),
-                "latch row: column or empty text");
-    }
-    void StartFrameTimeout() override {}
-    void StopFrameTimeout() override {}
-    void StartErrorClear() override {}
-    void EnableAfterDefaults() override {}
-    void ShowModbusException(const QString& text, const QString& caption) override
-    {
-        Require(!text.isEmpty() && !caption.isEmpty(), "Modbus exception: empty text");
-    }
-    void StreamText(TDevice& device, const QByteArray& line) override
-    {
-        // The record methods first: they leave their rest in ReceiveBuffer, the sampler then
-        // leaves what the window leaves.
-        QByteArray st = line;
-        const int n = std::min(device.ValueCount(st), RecordMethodGroups);
-        for (int i = 0; i < n; ++i) {
-            const qsizetype before = st.size();
-            int value = -1;
-            if (device.ExtractValue(value, st))
-                Require(value >= 0 && value <= 99999, "stream value out of range");
-            Require(st.size() < before, "stream group not consumed");
-        }
-        sampler_.Line(line, device.ID_D, true);
-        const TStreamView view = sampler_.Take();
-        Require(std::isfinite(view.LeftMin) && std::isfinite(view.LeftMax) && view.LeftMin <= view.LeftMax,
-                "stream axis range invalid");
-        for (const QString& recorded : std::as_const(RecordLines))
-            Require(!recorded.isEmpty(), "empty recorded line");
-        RecordLines.clear();
-    }
-
-    void Reset()
-    {
-        series_.Clear();
-        sampler_.Restart();
-        FirstSample = true;
-        ChartStart = true;
-        ReferenceSample = 0;
-        RecordCounter = 0;
-        RecordInterval = 1;
-        RecordLines.clear();
-    }
-
-  private:
-    TFuzzSeries series_;
-    TStreamSampler sampler_{series_};
-};
-
-TFuzzView view;
-
-std::atomic<bool>* const PendingFlags[] = {&ExpectLastResult, &ExpectSwitchResult, &ExpectIdent,
-                                           &ExpectAllParams,  &ExpectFlags,        &WriteFlagsOnly};
-
-// The receive path reports an exception out of a Modbus decoder, which throws nothing of its own,
-// only in its debug log, and one out of the receive event as a warning.
-void RecordReceiveFailure(QtMsgType type, const QMessageLogContext& context, const QString& message)
+::TProtocol PathProtocol()
 {
-    if (!context.category || std::strcmp(context.category, "veltrano.link.receive") != 0)
-        return;
-    if (type != QtDebugMsg)
-        Require(false, "exception out of the receive event");
-    else if (message.startsWith(QStringLiteral("Modbus frame not decoded")))
-        Require(false, "Modbus frame not decoded");
+    return preparedProtocol == Modbus ? ::TProtocol::Modbus : ::TProtocol::Standard;
 }
 
-void ResetLink(std::uint8_t settings, std::uint8_t pending)
+// Holds the receive path to what it promises its bus.
+class TCheckingSink final : public TReceiveSink {
+  public:
+    explicit TCheckingSink(const TDeviceList& devices) : devices_(devices) {}
+    void Await(const TRequest* request) { awaited_ = request; }
+    void SetSearching(bool on) { searching_ = on; }
+
+    void Replied(TDevice& device, const TReplyNote& note) override
+    {
+        Require(Listed(device), "reply decoded into no record of the list");
+        Require(!note.Result.NForm || note.Result.Raw <= MaxCount, "N result beyond four digits");
+    }
+    void Completed(TRequest& request) override
+    {
+        Require(&request == awaited_, "a request completed that was not awaited");
+        const TRequestState state = request.State.load();
+        Require(state == TRequestState::Answered ||
+                    (state == TRequestState::Refused && request.Protocol == ::TProtocol::Modbus),
+                "completed request in no final state");
+        if (const TDevice* const d = request.Device)
+            Require(std::isfinite(d->ID_D) && std::isfinite(d->ID_M), "identification not finite");
+    }
+    void Samples(TDevice& device, std::span<const TStreamSample> samples, const TChunk& chunk) override
+    {
+        Require(Listed(device) && device.threadResultIsExec, "samples of a sensor that does not stream");
+        Require(!samples.empty() && chunk.Speed == ChunkSpeed, "empty sample batch or foreign chunk");
+        for (const TStreamSample& s : samples) {
+            if (s.Valid)
+                Require(s.Value >= 0 && s.Value <= (s.Count ? MaxCount : MaxRawResult),
+                        "stream sample out of range");
+            else
+                Require(s.Value == 0, "malformed stream sample carries a value");
+        }
+    }
+    void Found(TDevice& device) override
+    {
+        Require(searching_, "record made outside a search");
+        Require(Listed(device) && HexAddressNumber(device.AdressStr.load()) > 0,
+                "record of no sensor address");
+        Require(device.ComPortSpeed.load() == ChunkSpeed, "record without the speed of its answer");
+    }
+    void Error(TReceiveError) override {}
+    void FrameTimeout(bool run) override
+    {
+        Require(!run || preparedProtocol == Modbus, "frame timeout started for a standard line");
+    }
+
+  private:
+    bool Listed(const TDevice& device) const
+    {
+        for (int i = 0; i < devices_.Count(); ++i)
+            if (devices_.At(i) == &device)
+                return true;
+        return false;
+    }
+
+    const TDeviceList& devices_;
+    const TRequest* awaited_ = nullptr;
+    bool searching_ = false;
+};
+
+// The receive path catches what its decoders throw and logs it as a warning: that must not
+// happen for any input.
+void RecordReceiveFailure(QtMsgType type, const QMessageLogContext& context, const QString&)
 {
-    ClearDevices();
-    Devices.Append("1A", 9600)->ID_D = 250;
-    Devices.Append("05", 19200)->ID_D = 1000;
-    Devices.Append("7F", 921600)->ID_D = 5;
-    ReceiveBuffer.clear();
-    FrameBuffer.fill(0);
-    ProtocolMode = static_cast<std::uint8_t>(preparedProtocol);
-    SearchMode = (settings & 2) != 0;
-    SearchSpeed = 57600;
-    ReplyReceived = false;
-    StreamQuiet = true;
-    const bool writing = (settings & 0x20) != 0;
-    OperationRunning = writing;
-    WriteAddress = writing ? QByteArray("1C") : QByteArray();
-    for (std::size_t i = 0; i < std::size(PendingFlags); ++i)
-        *PendingFlags[i] = (pending >> i & 1) != 0;
-    static const char* const boxTexts[] = {"26", "5", "", "abc"};
-    SetSelectedAddressText(QString::fromLatin1(boxTexts[(settings >> 3) & 3]));
-    if (settings & 4)
-        Devices.At(0)->threadResultIsExec = true;
-    view.Reset();
+    if (context.category && std::strcmp(context.category, "veltrano.link.receive") == 0 && type != QtDebugMsg)
+        Require(false, "exception out of the receive path");
+}
+
+using TBuild = std::function<TRequestPtr()>;
+
+// The request the input awaits, as described in ReceiveHarness.h; empty for none.
+TBuild AwaitedRequest(TDevice& sensor, std::uint8_t settings, std::uint8_t pending)
+{
+    const ::TProtocol protocol = PathProtocol();
+    const bool modbus = preparedProtocol == Modbus;
+    if (settings & 0x20) {
+        if (!modbus)
+            return [&sensor] { return Requests::WriteRegister(sensor, 0x1A, 0x1C, {"01", "1C"}); };
+        if (pending & 0x20)
+            return [&sensor] { return Requests::WriteFlags(sensor, 0x1C, QByteArray("\x00\x15", 2)); };
+        return [&sensor] { return Requests::WriteBlock(sensor, 0x1C, QByteArray(38, '\x01')); };
+    }
+    int bit = 0;
+    while (bit < 6 && !(pending >> bit & 1))
+        ++bit;
+    switch (bit) {
+    case 0:
+        return [&sensor, protocol] { return Requests::ReadLast(sensor, protocol); };
+    case 1:
+        return [&sensor, protocol] { return Requests::ReadLatched(sensor, protocol); };
+    case 2:
+        return [&sensor, protocol] { return Requests::ReadIdent(sensor, protocol); };
+    case 3:
+        return [&sensor, modbus] {
+            return modbus ? Requests::ReadBlock(sensor) : Requests::ReadRegister(sensor, "0A");
+        };
+    case 4:
+        return [&sensor, modbus] {
+            return modbus ? Requests::ReadFlags(sensor)
+                          : Requests::Command(sensor, ::TProtocol::Standard, "ON");
+        };
+    case 5:
+        return [&sensor, modbus] {
+            return modbus ? Requests::WriteFlags(sensor, 0x1A, QByteArray("\x00\x15", 2))
+                          : Requests::StreamStop(sensor);
+        };
+    default:
+        return {};
+    }
 }
 } // namespace
 
 void Prepare(TProtocol protocol)
 {
     preparedProtocol = protocol;
-    // Only the Modbus decoder's failure is in the debug log, and the standard path logs whole
-    // lines at debug level: formatting them cost most of the run time for no check.
-    QLoggingCategory::setFilterRules(protocol == Modbus
-                                         ? QStringLiteral("veltrano.*=false\nveltrano.link.receive=true")
-                                         : QStringLiteral("veltrano.*=false\nveltrano.link.receive.warning=true\n"
-                                                          "veltrano.link.receive.critical=true"));
+    // Only warnings of the receive path are checked; formatting its debug lines would cost most
+    // of the run time for no check.
+    QLoggingCategory::setFilterRules(QStringLiteral("veltrano.*=false\nveltrano.link.receive.warning=true\n"
+                                                    "veltrano.link.receive.critical=true"));
     qInstallMessageHandler(&RecordReceiveFailure);
-    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-    SetLinkView(&view);
 }
 
 std::string Run(const std::uint8_t* data, std::size_t size)
@@ -176,29 +158,58 @@ std::string Run(const std::uint8_t* data, std::size_t size)
     failure.clear();
     if (size == 0)
         return failure;
-    ResetLink(data[0], size > 1 ? data[1] : 0);
-    const qsizetype limit =
-        preparedProtocol == Modbus ? static_cast<qsizetype>(FrameBuffer.size()) : MaxStandardReceiveBytes;
-    const char* chunk = nullptr;
-    std::size_t length = 0;
+    const std::uint8_t settings = data[0];
+    const std::uint8_t pending = size > 1 ? data[1] : 0;
+
+    TDeviceList devices;
+    TDevice& sensor = *devices.Append("1A", 9600);
+    sensor.ID_D = 250;
+    devices.Append("05", 19200)->ID_D = 1000;
+    devices.Append("7F", 921600)->ID_D = 5;
+    TCheckingSink sink(devices);
+    TReceivePath path(devices, sink);
+    path.SetProtocol(PathProtocol());
+    const bool searching = (settings & 2) != 0;
+    path.SetSearching(searching);
+    sink.SetSearching(searching);
+    if (settings & 4) {
+        sensor.threadResultIsExec = true;
+        path.SetStreaming(&sensor);
+    }
+    const TBuild build = AwaitedRequest(sensor, settings, pending);
+    TRequestPtr awaited;
+
+    const qsizetype limit = preparedProtocol == Modbus ? ModbusFrameCapacity : MaxStandardReceiveBytes;
+    QByteArray chunk;
     std::size_t pos = 2;
     int burstsLeft = 4;
     while (pos < size) {
         const std::size_t wanted = data[pos++];
         int repeats = 1;
-        if (wanted == 0)
+        if (wanted == 0) {
             repeats = burstsLeft-- > 0 ? 40 : 0;
-        if (wanted != 0) {
-            chunk = reinterpret_cast<const char*>(data + pos);
-            length = wanted < size - pos ? wanted : size - pos;
+        } else {
+            const std::size_t length = wanted < size - pos ? wanted : size - pos;
+            chunk = QByteArray(reinterpret_cast<const char*>(data + pos), static_cast<qsizetype>(length));
             pos += length;
         }
-        for (int i = 0; i < repeats && chunk; ++i) {
-            ReceiveChunk(chunk, static_cast<int>(length));
-            Require(ReceiveBuffer.size() <= limit, "receive buffer past its bound");
+        for (int i = 0; i < repeats && !chunk.isEmpty(); ++i) {
+            if (build && (!awaited || awaited->State.load() != TRequestState::Pending)) {
+                awaited = build();
+                awaited->Speed = ChunkSpeed;
+                sink.Await(awaited.get());
+                path.Sent(awaited);
+            }
+            try {
+                path.Receive({chunk, ChunkSpeed, {}});
+            } catch (...) {
+                Require(false, "exception out of the receive path");
+            }
+            Require(path.Buffer().size() <= limit, "receive buffer past its bound");
         }
     }
-    Require(DeviceCount() <= TDeviceList::MaxCount, "sensor list past its cap");
+    Require(devices.Count() <= TDeviceList::MaxCount && !devices.At(TDeviceList::MaxCount),
+            "sensor list past its cap");
     return failure;
 }
 

@@ -2,7 +2,7 @@
 """Writes the seed inputs of the receive fuzz targets: real replies of both protocols, into
 corpus/standard and corpus/modbus by the Modbus bit of their settings byte.
 
-Input layout (see ReceiveHarness.h): one settings byte, one byte of pending Modbus requests, then
+Input layout (see ReceiveHarness.h): one settings byte, one byte naming the awaited request, then
 chunks as a length byte and bytes.
 
 Files named found-* are not written here: they are inputs that fuzzing runs found to reach code
@@ -12,10 +12,13 @@ set to say the folder's protocol.
 import pathlib
 
 MODBUS, SEARCH, STREAMING, WRITING = 1, 2, 4, 32
+# The address box bits are no longer read; the seeds keep them so that they stay as they were.
 BOX_26, BOX_5, BOX_EMPTY, BOX_ABC = 0 << 3, 1 << 3, 2 << 3, 3 << 3
 PENDING_LAST, PENDING_LATCHED, PENDING_IDENT, PENDING_BLOCK, PENDING_FLAGS = 1, 2, 4, 8, 16
 PENDING_FLAG_WRITE = 32
 PENDING_ALL = 63
+# The standard requests the Modbus-only bits stand for.
+STD_REGISTER, STD_SWITCH_ON, STD_STREAM_STOP = PENDING_BLOCK, PENDING_FLAGS, PENDING_FLAG_WRITE
 
 
 def crc16(body: bytes) -> bytes:
@@ -43,17 +46,21 @@ MODEL = b"VLT-250 M12         "
 BLOCK_DATA = bytes(range(0x40, 0x40 + 38))
 IDENT = b"%1AVLT-250 M12         ,SN0000123456,D00250.000,M01200.000\r"
 SEEDS = {
-    "echo": seed(BOX_26, b"!1AON\r"),
-    "echo_split": seed(BOX_26, b"!1A", b"ON\r"),
+    "echo": seed(BOX_26, b"!1AON\r", pending=STD_SWITCH_ON),
+    "echo_split": seed(BOX_26, b"!1A", b"ON\r", pending=STD_SWITCH_ON),
     "garbage_then_echo": seed(BOX_5, b"\x00\xffzz", b"!05OF\r"),
-    "latched": seed(BOX_26, b"!1AFR25000\r", b"!1AFRN0042\r", b"!1AFR65535\r"),
-    "last": seed(BOX_26, b"!1ALR65534\r!7FLR00001\r", b"\r"),
-    "ident": seed(BOX_26, IDENT[:30], IDENT[30:]),
-    "registers": seed(BOX_26, b"!1AR0A1F\r", b"!1AR22FF\r", b"!1AW0105\r", b"!1ADF\r", b"!1AFX\r"),
-    "stream": seed(BOX_26 | STREAMING, b"!12345\r!N0042\r!12", b"345\r!65534\r", b"!1ASB\r"),
+    "latched": seed(BOX_26, b"!1AFR25000\r", b"!1AFRN0042\r", b"!1AFR65535\r", pending=PENDING_LATCHED),
+    "last": seed(BOX_26, b"!1ALR65534\r!7FLR00001\r", b"\r", pending=PENDING_LAST),
+    "ident": seed(BOX_26, IDENT[:30], IDENT[30:], pending=PENDING_IDENT),
+    "registers": seed(
+        BOX_26, b"!1AR0A1F\r", b"!1AR22FF\r", b"!1AW0105\r", b"!1ADF\r", b"!1AFX\r", pending=STD_REGISTER
+    ),
+    "stream": seed(
+        BOX_26 | STREAMING, b"!12345\r!N0042\r!12", b"345\r!65534\r", b"!1ASB\r", pending=STD_STREAM_STOP
+    ),
     "box_without_record": seed(BOX_ABC, b"!1ASU\r"),
     "search_standard": seed(SEARCH | BOX_EMPTY, b"!1BR0107\r", b"!00R0100\r", b"!1AON\r!2CR0101\r"),
-    "long_line": seed(BOX_26, b"x" * 255, b"", b"!1AON\r"),
+    "long_line": seed(BOX_26, b"x" * 255, b"", b"!1AON\r", pending=STD_SWITCH_ON),
     "modbus_split": seed(MODBUS | BOX_26, frame("1A 03 02 61 A8")[:3], frame("1A 03 02 61 A8")[3:]),
     "modbus_echo": seed(MODBUS | BOX_26, frame("1A 06 00 BC 4F 4E")),
     "modbus_exception": seed(MODBUS | BOX_26, frame("1A 83 02")),

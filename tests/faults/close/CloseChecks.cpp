@@ -1,4 +1,5 @@
 #include "CloseChecks.h"
+#include "bus/Operation.h"
 #include "serial/TCommPortDriver.h"
 #include <QDir>
 #include <QFile>
@@ -14,7 +15,10 @@ int OperationThreadCount()
         if (!comm.open(QIODevice::ReadOnly))
             continue; // ended meanwhile
         const QByteArray name = comm.readAll().trimmed();
-        if (name == "TMasterThread" || name == "TWorkerThread" || name == "TThread_X")
+        bool worker = name == "TThread_X";
+        for (int code = 1; code <= static_cast<int>(TOperationCode::LatchAll) && !worker; ++code)
+            worker = name == WorkerName(static_cast<TOperationCode>(code));
+        if (worker)
             ++count;
     }
     return count;

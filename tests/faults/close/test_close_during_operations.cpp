@@ -2,9 +2,6 @@
 #include "ParamsFixture.h"
 #include "app/IniFile.h"
 #include "app/Settings.h"
-#include "operations/TThread12Unit.h"
-#include "operations/TThread4Unit.h"
-#include "pages/LatchAllRun.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
 #include "bus/SensorBus.h"
@@ -129,23 +126,11 @@ class CloseDuringOperation : public ParamsBusTest, public ::testing::WithParamIn
   protected:
     void SetUp() override
     {
-        savedProbeDelay_ = ProbeDelay.load();
         ParamsBusTest::SetUp();
         if (HasFatalFailure())
             return;
         if (GetParam().modbus)
             SelectModbus();
-    }
-
-    void TearDown() override
-    {
-        form.reset();
-        StreamRunning = false;
-        SearchMode = false;
-        ReplyReceived = true;
-        ProtocolMode = 0;
-        ProbeDelay = savedProbeDelay_;
-        ParamsBusTest::TearDown();
     }
 
     // Three sensors at the first searched speed, within the searched addresses 1 to 3; the
@@ -195,10 +180,8 @@ class CloseDuringOperation : public ParamsBusTest, public ::testing::WithParamIn
         config.speed = SearchedSpeed;
         searched_.push_back(bus.addSensor(config));
         ASSERT_GE(searched_.back(), 0);
-        SearchSpeed = SearchedSpeed;
-        ASSERT_NE(CreateSearchDevice("1B"), nullptr);
-        SearchSpeed = LineSpeed;
-        ProbeDelay = 400;
+        ASSERT_NE(form->Bus().Devices().Append("1B", SearchedSpeed), nullptr);
+        form->Bus().SetProbeDelay(400);
     }
 
     void Prepare(Op op)
@@ -279,18 +262,17 @@ class CloseDuringOperation : public ParamsBusTest, public ::testing::WithParamIn
         const bool heard = Heard().size() > heardBefore;
         switch (op) {
         case Op::ProbePass:
-            return heard && TThread4::Running();
+            return heard && form->Bus().ReceivePath().Searching();
         case Op::Identification:
             // The passes are over and the list of what they found is in the address box; the
             // identification holds the search until its end step.
-            return !SearchMode && form->ComboBox1->count() == 3 && !form->Button5->isEnabled() &&
-                   OperationRunning;
+            return !form->Bus().ReceivePath().Searching() && form->ComboBox1->count() == 3 &&
+                   !form->Button5->isEnabled() && form->Bus().Busy();
         case Op::Stream:
-            return StreamRunning && (GetParam().reply != Reply::Silent || (heard && OperationRunning));
-        case Op::LatchAll: {
-            const auto* run = form->findChild<TLatchAllRun*>();
-            return heard && run && run->Running();
-        }
+            return form->Bus().StreamRunning() &&
+                   (GetParam().reply != Reply::Silent || (heard && form->Bus().Busy()));
+        case Op::LatchAll:
+            return heard && form->Bus().Busy();
         default:
             return heard;
         }
@@ -299,8 +281,6 @@ class CloseDuringOperation : public ParamsBusTest, public ::testing::WithParamIn
     std::vector<int> searched_;
     double firstRecorded_ = 0;
 
-  private:
-    int savedProbeDelay_ = 0;
 };
 
 TEST_P(CloseDuringOperation, ClosesPromptlyAndLeavesNothingBehind)
@@ -317,7 +297,7 @@ TEST_P(CloseDuringOperation, ClosesPromptlyAndLeavesNothingBehind)
     // The first bytes of the reply come at once, the rest only after the gap.
     if (c.reply == Reply::HalfReply)
         QTest::qWait(HalfReplyGapMs / 3);
-    EXPECT_TRUE(OperationRunning || StreamRunning) << "closed during an operation";
+    EXPECT_TRUE(form->Bus().Busy() || form->Bus().StreamRunning()) << "closed during an operation";
     EXPECT_FALSE(PortOpensAgain(bus.slavePath())) << "the open window holds its port";
     EXPECT_GT(OperationThreadCount(), 0) << "at least the port's polling thread runs";
 
@@ -334,8 +314,6 @@ TEST_P(CloseDuringOperation, ClosesPromptlyAndLeavesNothingBehind)
     RecordProperty("close_ms", static_cast<int>(closing));
     EXPECT_LT(closing, CloseBoundMs);
     EXPECT_EQ(OperationThreadCount(), 0);
-    EXPECT_FALSE(TThread4::Running());
-    EXPECT_FALSE(TThread12::Running());
     // Whatever the threads had queued for the window finds it gone.
     QTest::qWait(100);
     EXPECT_TRUE(closer.seen().empty()) << "closing shows no message: " << closer.seen().front().text.toStdString();
@@ -368,12 +346,6 @@ TEST_P(CloseDuringOperation, ClosesPromptlyAndLeavesNothingBehind)
 // the close saved.
 class CloseUnderMessage : public BusFormTest {
   protected:
-    void TearDown() override
-    {
-        ProtocolMode = 0;
-        BusFormTest::TearDown();
-    }
-
     // Presses button, closes the window as soon as a message box is up, then presses the box's OK.
     // Returns the box's caption and text.
     std::pair<QString, QString> CloseUnderTheMessage(QPushButton* button)
@@ -433,7 +405,7 @@ TEST_F(CloseUnderMessage, ATerminationRequestDuringTheTimeoutMessageClosesTheWin
     ExpectClosedAndReleased();
 }
 
-// The message comes from the receive path, while the reply that carries it is being handled.
+// The message comes from the operation's end, which the sensor's refusal brought.
 TEST_F(CloseUnderMessage, ATerminationRequestDuringAModbusExceptionMessageClosesTheWindowUnderIt)
 {
     SelectModbus();
@@ -489,8 +461,10 @@ TEST_F(CloseOnDemoBus, ClosingDuringASearchOfTheDemoBusNeitherHangsNorCrashes)
     form->Edit1->setText(QStringLiteral("20"));
     form->Edit2->setText(QStringLiteral("40"));
     form->Button5->click();
-    ASSERT_TRUE(WaitFor([] { return TThread4::Running(); }));
-    ASSERT_TRUE(WaitFor([] { return SearchSpeed.load() > 9600; }, 8000)) << "a pass or more done";
+    int passes = 0;
+    QObject::connect(&form->Bus(), &TSensorBus::SearchProgress, form.get(),
+                     [&](int address, int) { passes += address == 1 ? 1 : 0; });
+    ASSERT_TRUE(WaitFor([&] { return passes > 1; }, 8000)) << "a pass or more done";
 
     QElapsedTimer clock;
     clock.start();
@@ -498,10 +472,8 @@ TEST_F(CloseOnDemoBus, ClosingDuringASearchOfTheDemoBusNeitherHangsNorCrashes)
     form.reset();
     EXPECT_LT(clock.elapsed(), CloseBoundMs);
     EXPECT_EQ(OperationThreadCount(), 0);
-    EXPECT_FALSE(TThread4::Running());
     QTest::qWait(100);
     EXPECT_TRUE(closer.seen().empty()) << closer.seen().front().text.toStdString();
-    SearchMode = false;
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryOperation, CloseDuringOperation, ::testing::ValuesIn(AllCases()), CaseName);

@@ -2,7 +2,6 @@
 #include "CloseChecks.h"
 #include "SpawnedProgram.h"
 #include "app/SingleInstance.h"
-#include "operations/TThread4Unit.h"
 #include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include "sim/SimRegisters.h"
@@ -38,7 +37,7 @@ class SecondStartTest : public BusFormTest {
         instance = std::make_unique<SingleInstance>(QStringLiteral("Veltrano"));
         ASSERT_EQ(instance->Acquire(), SingleInstance::Outcome::First) << instance->ErrorText().toStdString();
         QObject::connect(instance.get(), &SingleInstance::ActivationRequested, form.get(), [this] {
-            activationsDuringOperation += OperationRunning || StreamRunning ? 1 : 0;
+            activationsDuringOperation += form->Bus().Busy() || form->Bus().StreamRunning() ? 1 : 0;
             ++activations;
             form->BringToFront();
         });
@@ -51,8 +50,6 @@ class SecondStartTest : public BusFormTest {
             qputenv("XDG_RUNTIME_DIR", savedRuntime_);
         else
             qunsetenv("XDG_RUNTIME_DIR");
-        StreamRunning = false;
-        SearchMode = false;
         BusFormTest::TearDown();
     }
 
@@ -112,7 +109,7 @@ TEST_F(SecondStartTest, SecondStartsDuringABusSearchLeaveTheSearchToTheFirst)
     form->Edit2->setText(QStringLiteral("3"));
     bus.clearLog();
     form->Button5->click();
-    ASSERT_TRUE(WaitFor([] { return TThread4::Running(); }));
+    ASSERT_TRUE(WaitFor([&] { return form->Bus().ReceivePath().Searching(); }));
     const QByteArray settings = SettingsBytes();
     ASSERT_NE(settings, QByteArray("(none)"));
     // The user has put the window away meanwhile; a second start brings it back.

@@ -94,7 +94,7 @@ TEST_P(EditInputTest, SearchDelayAndBoundRefuseBadTextBeforeAnythingIsSent)
         EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("26"));
         EXPECT_TRUE(form->Button5->isEnabled());
         EXPECT_TRUE(form->TabSheet5->isEnabled());
-        EXPECT_FALSE(SearchMode.load());
+        EXPECT_FALSE(form->Bus().ReceivePath().Searching());
     }
 }
 
@@ -147,7 +147,7 @@ TEST_F(RecordIntervalTest, RecordingIntervalThatIsNoPositiveWholeNumberRecordsAt
         EXPECT_EQ(form->LabeledEdit_RecordThrd->text(), U(c.typed).left(10));
         form->CheckBox_RecordThrd->click();
         ASSERT_TRUE(form->CheckBox_RecordThrd->isChecked());
-        EXPECT_EQ(RecordInterval, c.interval);
+        EXPECT_EQ(form->StreamChart().Sampler().RecordInterval(), c.interval);
         const auto from = form->StreamChart().Count();
         ASSERT_TRUE(WaitFor([&] { return form->StreamChart().Count() > from + c.interval + 20; }, 15000));
         ModalCloser closer(form.get());

@@ -145,7 +145,7 @@ TEST_F(RecordFileTest, ASpoolThatCannotBeMadeRefusesTheRecordingAtOnce)
         EXPECT_FALSE(form->CheckBox_RecordThrd->isChecked());
         EXPECT_EQ(form->StatusText(2), U("Ошибка записи в файл Thread.txt"));
         RecordFor(50);
-        EXPECT_TRUE(RecordLines.isEmpty()) << "nothing is recorded that could not be kept";
+        EXPECT_TRUE(form->StreamChart().Sampler().RecordLines().isEmpty()) << "nothing is recorded that could not be kept";
         EXPECT_FALSE(QFileInfo(File()).isFile());
         QDir(Spool()).removeRecursively();
     }
@@ -190,7 +190,7 @@ class LatchFileTest : public BusFormTest {
         BusFormTest::SetUp();
         if (HasFatalFailure())
             return;
-        ProbeDelay = 100;
+        form->Bus().SetProbeDelay(100);
         form->OpenDocument = [this](const QUrl& url) {
             opened.push_back(url);
             return true;
@@ -199,11 +199,6 @@ class LatchFileTest : public BusFormTest {
         form->Button9->click();
         ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == 1; }));
         ASSERT_TRUE(WaitIdle());
-    }
-    void TearDown() override
-    {
-        ProbeDelay = 0;
-        BusFormTest::TearDown();
     }
     std::vector<QUrl> opened;
 };
@@ -279,8 +274,7 @@ class ReadOnlyMountTest : public BusFormTest {
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
         // A new window starts with no sensor records; the search's record is made again.
-        SearchSpeed = LineSpeed;
-        record = CreateSearchDevice("1A");
+        record = form->Bus().Devices().Append("1A", LineSpeed);
         ASSERT_NE(record, nullptr);
         record->ID_D = 250.0;
         form->ParamsLoaded.assign(1, false);
@@ -326,13 +320,12 @@ TEST_F(ReadOnlyMountTest, Inside)
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(1) == U("Поток остановлен"); }, 6000));
     ASSERT_TRUE(WaitIdle());
 
-    ProbeDelay = 100;
+    form->Bus().SetProbeDelay(100);
     form->OpenDocument = [](const QUrl&) { return true; };
     form->PageControl1->setCurrentWidget(form->TabSheet3);
     form->Button9->click();
     ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == 1; }));
     ASSERT_TRUE(WaitIdle());
-    ProbeDelay = 0;
     {
         ModalCloser closer(form.get());
         form->BitBtn_TXT->click();

@@ -39,8 +39,6 @@ const QString Unsaved = QString::fromUtf8("Настройки не сохран�
 
 class SettingsInputTest : public FormTest {
   protected:
-    void TearDown() override { ProtocolMode = 0; }
-
     // The window lies on the screen, at least as large as allowed.
     static void ExpectSoundGeometry(const TForm1& form)
     {
@@ -251,7 +249,7 @@ TEST_F(SettingsInputTest, AWriteThatFailsLaterIsNotedThen)
         FolderMadeFile gone(program.path());
         ASSERT_TRUE(gone.Ok());
         again->RadioGroup_protocol_obm->Button(1)->click();
-        EXPECT_EQ(form->Bus().Protocol(), TProtocol::Modbus) << "the choice applies even though it is not kept";
+        EXPECT_EQ(again->Bus().Protocol(), TProtocol::Modbus) << "the choice applies even though it is not kept";
         EXPECT_EQ(Notice(*again), Unsaved);
         EXPECT_TRUE(NoticeTip(*again).contains(QDir::toNativeSeparators(Paths().ProgramFile())));
     }

@@ -36,7 +36,7 @@ void LinkFaultTest::ExpectUsable(const QString& box, const QByteArray& adressStr
     EXPECT_TRUE(form->PageControl1->isEnabled());
     for (QWidget* page : {form->TabSheet1, form->TabSheet2, form->TabSheet3, form->TabSheet5}) {
         // The stream page is a standard-protocol page only.
-        if (page != form->TabSheet2 || ProtocolMode.load() == 0) {
+        if (page != form->TabSheet2 || form->Bus().Protocol() == TProtocol::Standard) {
             EXPECT_TRUE(page->isEnabled()) << page->objectName().toStdString();
         }
     }

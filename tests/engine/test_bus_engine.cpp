@@ -1,0 +1,241 @@
+// The engine alone, in a QCoreApplication without any widget: bus objects over the real driver
+// and simulated buses on pseudo-terminals, as a command line or a script would use them.
+#include "bus/SensorBus.h"
+#include "protocol/DeviceUnit.h"
+#include "protocol/RegisterMap.h"
+#include "serial/TCommPortDriver.h"
+#include "sim/SimBus.h"
+#include "sim/SimRegisters.h"
+#include <QCoreApplication>
+#include <QtCore/qtestsupport_core.h>
+#include <QThread>
+#include <functional>
+#include <gtest/gtest.h>
+#include <optional>
+#include <set>
+
+namespace {
+
+constexpr int CounterWrap = 50000; // a result's full scale, where a counter stream starts again
+
+SimSensorConfig Sensor(int address, int speed, const char* model = "VLT", std::int32_t serial = 1)
+{
+    SimSensorConfig config;
+    config.address = address;
+    config.speed = speed;
+    config.model = model;
+    config.serial = serial;
+    config.range = 250.0;
+    config.distance = 500.0;
+    config.mode = SimMeasureMode::Fixed;
+    config.value = 20000;
+    return config;
+}
+
+using TFound = std::set<std::pair<int, int>>; // address, speed
+
+// One bus object over one simulated bus, with what the bus reports.
+class TBusUnderTest {
+  public:
+    explicit TBusUnderTest(const std::vector<SimSensorConfig>& sensors)
+    {
+        for (const SimSensorConfig& config : sensors)
+            sim.addSensor(config);
+        QString error;
+        started = sim.start(&error);
+        QObject::connect(&bus, &TSensorBus::OperationFinished, &bus,
+                         [this](TOperationCode, const TOutcome& outcome) { ended = outcome; });
+        QObject::connect(&bus, &TSensorBus::SensorReplied, &bus,
+                         [this](TDevice*, const TReplyNote& note) { notes.push_back(note); });
+        QObject::connect(&bus, &TSensorBus::StreamSamples, &bus, [this](TDevice*, const TSampleBatch& batch) {
+            samples.insert(samples.end(), batch.Samples.begin(), batch.Samples.end());
+        });
+    }
+
+    bool StartSearch(int range) { return bus.StartSearch({sim.slavePath(), 10, range}); }
+    // Waits for the running operation's end and for the bus to take the next one.
+    std::optional<TOutcome> End(int ms = 15000)
+    {
+        if (!QTest::qWaitFor([&] { return ended.has_value(); }, ms))
+            return std::nullopt;
+        if (!QTest::qWaitFor([&] { return !bus.Busy(); }, 1000))
+            return std::nullopt;
+        const std::optional<TOutcome> outcome = ended;
+        ended.reset();
+        return outcome;
+    }
+    bool Done(const std::function<bool()>& start)
+    {
+        if (!start())
+            return false;
+        const std::optional<TOutcome> outcome = End();
+        return outcome && outcome->Kind == TOutcomeKind::Done;
+    }
+    bool Done(TOperationCode code, TDevice* device)
+    {
+        return Done([&] { return bus.Start(code, device); });
+    }
+    TFound Found() const
+    {
+        TFound found;
+        for (int i = 0; i < bus.Devices().Count(); ++i)
+            found.insert({bus.Devices().At(i)->AddressNumber(), bus.Devices().At(i)->ComPortSpeed.load()});
+        return found;
+    }
+
+    SimBus sim;
+    TSensorBus bus;
+    bool started = false;
+    std::optional<TOutcome> ended;
+    std::vector<TReplyNote> notes;
+    std::vector<TStreamSample> samples;
+};
+
+// The plan a write of image sends to a sensor that keeps its address and speed.
+TWritePlan PlanOf(const TParamImage& image, const TDevice& device, TProtocol protocol)
+{
+    TWritePlan plan;
+    plan.NewAddress = device.AddressNumber();
+    plan.NewSpeed = device.ComPortSpeed.load();
+    if (protocol == TProtocol::Modbus) {
+        plan.Flags = ModbusFlagWriteBytes(image);
+        plan.Block = ModbusBlockWriteBytes(image);
+    } else {
+        plan.Standard = StandardRegisterWrites(image);
+    }
+    return plan;
+}
+
+void Set(TParamImage& image, TParam param, std::uint16_t value)
+{
+    image[static_cast<std::size_t>(param)] = value;
+}
+
+class EngineBusTest : public ::testing::TestWithParam<TProtocol> {};
+
+TEST_P(EngineBusTest, EveryOperationRunsWithoutTheWindow)
+{
+    const TProtocol protocol = GetParam();
+    TBusUnderTest t({Sensor(2, 115200, "VLT-A", 1234), Sensor(3, 921600, "VLT-B", 5678)});
+    ASSERT_TRUE(t.started);
+    t.bus.SetProtocol(protocol);
+
+    // Search and identification.
+    ASSERT_TRUE(t.Done([&] { return t.StartSearch(3); }));
+    EXPECT_EQ(t.Found(), (TFound{{2, 115200}, {3, 921600}}));
+    TDevice* const a = t.bus.Devices().FindByNumber(2);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->Model.trimmed(), QByteArray("VLT-A"));
+    EXPECT_EQ(a->SerialNumber, 1234);
+    EXPECT_DOUBLE_EQ(a->ID_D, 250.0);
+    EXPECT_DOUBLE_EQ(a->ID_M, 500.0);
+
+    // Read, write changed values, read back.
+    ASSERT_TRUE(t.bus.SetLineSpeed(a->ComPortSpeed.load()));
+    ASSERT_TRUE(t.Done(TOperationCode::ReadParameters, a));
+    EXPECT_EQ(RawOf(TParam::Constant, *a), t.sim.registers(0).pair(SimReg::ConstantLo));
+    EXPECT_EQ(RawOf(TParam::Uart, *a), simCodeOfSpeed(115200));
+    TParamImage written = ImageOf(*a);
+    Set(written, TParam::Constant, 1234);
+    Set(written, TParam::MiddlePoint, 9);
+    Set(written, TParam::AnalogExit, 1 - RawOf(TParam::AnalogExit, *a));
+    Set(written, TParam::Correction, 300);
+    Set(written, TParam::CorrectionSign, 1);
+    ASSERT_TRUE(t.Done([&] { return t.bus.StartWrite(a, PlanOf(written, *a, protocol)); }));
+    a->Nt_Lo = a->Nt_Hi = 0;
+    a->MiddlePoint = 0;
+    ASSERT_TRUE(t.Done(TOperationCode::ReadParameters, a));
+    EXPECT_EQ(ImageOf(*a), written);
+    EXPECT_EQ(t.sim.registers(0).pair(SimReg::ConstantLo), 1234);
+    EXPECT_EQ(t.sim.registers(0).pair(SimReg::CorrectionLo), 300);
+
+    // Latch, then the latched and the last result.
+    ASSERT_TRUE(t.Done(TOperationCode::Latch, a));
+    ASSERT_TRUE(t.Done(TOperationCode::ReadLatch, a));
+    ASSERT_TRUE(t.Done(TOperationCode::ReadLastResult, a));
+    ASSERT_EQ(t.notes.size(), 3u);
+    EXPECT_EQ(t.notes[0].Event, TReplyEvent::Latched);
+    EXPECT_EQ(t.notes[1].Event, TReplyEvent::LatchedResultRead);
+    EXPECT_EQ(t.notes[1].Result.Raw, 20000);
+    EXPECT_EQ(t.notes[2].Event, TReplyEvent::LastResultRead);
+    EXPECT_EQ(a->wdLastResult, 20000);
+    EXPECT_EQ(t.sim.status(0).latched, 20000);
+}
+
+// Ten seconds of a counter stream at the fastest line speed, a sample every 0.1 ms: every sample
+// arrives, in order, none doubled.
+TEST(EngineStreamTest, TenSecondsAtTheFastestSpeedLoseNothing)
+{
+    SimSensorConfig config = Sensor(5, 921600);
+    config.mode = SimMeasureMode::Counter;
+    config.value = 0;
+    TBusUnderTest t({config});
+    ASSERT_TRUE(t.started);
+    t.sim.setRegister(0, SimReg::PeriodLo, 1);
+    t.sim.setRegister(0, SimReg::ConstantLo, 1);
+    TDevice* const device = t.bus.Devices().Append("05", 921600);
+    t.bus.Driver().setComPort(t.sim.slavePath());
+    ASSERT_TRUE(t.bus.Driver().Connect());
+    ASSERT_TRUE(t.bus.SetLineSpeed(921600));
+
+    ASSERT_TRUE(t.Done(TOperationCode::StartStream, device));
+    EXPECT_TRUE(t.bus.StreamRunning());
+    EXPECT_FALSE(t.bus.Start(TOperationCode::ReadLatch, device)) << "the stream holds the line";
+    QTest::qWait(10000);
+    ASSERT_TRUE(t.Done(TOperationCode::StopStream, device));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !device->threadResultIsExec; }, 2000)) << "no stop echo";
+    t.bus.StreamEnded();
+
+    const std::uint64_t sent = t.sim.status(0).samplesSent;
+    EXPECT_GT(sent, 80000u);
+    ASSERT_EQ(t.samples.size(), sent);
+    for (std::size_t k = 0; k < t.samples.size(); ++k) {
+        ASSERT_TRUE(t.samples[k].Valid) << k;
+        ASSERT_EQ(t.samples[k].Value, static_cast<int>(k % CounterWrap)) << k;
+    }
+}
+
+// Two ports searched at the same time in one process: each bus finds exactly its own sensors.
+TEST(EngineTwoBusesTest, SearchedAtOnceEachFindsItsOwnSensors)
+{
+    TBusUnderTest first({Sensor(1, 9600), Sensor(4, 230400)});
+    TBusUnderTest second({Sensor(2, 57600), Sensor(3, 921600), Sensor(1, 115200)});
+    ASSERT_TRUE(first.started && second.started);
+    second.bus.SetProtocol(TProtocol::Modbus);
+    ASSERT_TRUE(first.StartSearch(4));
+    ASSERT_TRUE(second.StartSearch(4));
+    const std::optional<TOutcome> one = first.End();
+    const std::optional<TOutcome> two = second.End();
+    ASSERT_TRUE(one && two);
+    EXPECT_EQ(one->Kind, TOutcomeKind::Done);
+    EXPECT_EQ(two->Kind, TOutcomeKind::Done);
+    EXPECT_EQ(first.Found(), (TFound{{1, 9600}, {4, 230400}}));
+    EXPECT_EQ(second.Found(), (TFound{{2, 57600}, {3, 921600}, {1, 115200}}));
+}
+
+// The thread the bus reports on stops for 200 ms after every chunk a probe pass brings: the
+// answers are handled long after the line has moved on to other speeds, yet each sensor is
+// recorded at the speed it answered at.
+TEST(EngineSearchTest, AnswersHandledLateKeepTheSpeedTheyArrivedAt)
+{
+    TBusUnderTest t({Sensor(1, 9600), Sensor(2, 57600), Sensor(3, 460800), Sensor(5, 115200), Sensor(4, 921600)});
+    ASSERT_TRUE(t.started);
+    int stalls = 0;
+    QObject::connect(&t.bus, &TSensorBus::ChunkReceived, &t.bus, [&] {
+        if (t.bus.ReceivePath().Searching()) {
+            ++stalls;
+            QThread::msleep(200);
+        }
+    });
+    ASSERT_TRUE(t.Done([&] { return t.StartSearch(5); }));
+    EXPECT_GE(stalls, 5);
+    EXPECT_EQ(t.Found(), (TFound{{1, 9600}, {2, 57600}, {3, 460800}, {5, 115200}, {4, 921600}}));
+    EXPECT_EQ(t.bus.Devices().FindByNumber(3)->Model.trimmed(), QByteArray("VLT")) << "identified";
+}
+
+INSTANTIATE_TEST_SUITE_P(BothProtocols, EngineBusTest, ::testing::Values(TProtocol::Standard, TProtocol::Modbus),
+                         [](const ::testing::TestParamInfo<TProtocol>& protocol) {
+                             return std::string(protocol.param == TProtocol::Modbus ? "Modbus" : "Standard");
+                         });
+
+} // namespace
