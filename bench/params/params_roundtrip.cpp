@@ -35,7 +35,7 @@ double TimeOperation(TForm1& form, QPushButton& button, const QString& done)
         return -1;
     const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
     // The next operation may start only once the launcher is free.
-    if (!QTest::qWaitFor([] { return !form->Bus().Busy(); }, 3000))
+    if (!QTest::qWaitFor([&] { return !form.Bus().Busy(); }, 3000))
         return -1;
     return ms;
 }
@@ -71,8 +71,7 @@ int main(int argc, char** argv)
     QTemporaryDir program;
     auto form = std::make_unique<TForm1>(nullptr, SettingsPaths{work.path(), program.path()});
     form->show();
-    SearchSpeed = LineSpeed;
-    CreateSearchDevice("1A");
+    form->Bus().Devices().Append("1A", LineSpeed);
     form->ParamsLoaded.assign(1, false);
     form->AddAddressItem(QStringLiteral("26"));
     form->ComboBox1->setCurrentIndex(0);
@@ -83,7 +82,8 @@ int main(int argc, char** argv)
         out << "the port did not open\n";
         return 1;
     }
-    const double floorMs = Registers * form->CommPortDriver1->ComPortPollingDelay();
+    // What the line itself needs for one request and its reply: 7 + 9 bytes of 10 bits.
+    const double floorMs = Registers * 160.0 * 1000 / LineSpeed;
 
     std::vector<double> reads;
     std::vector<double> writes;
@@ -103,7 +103,6 @@ int main(int argc, char** argv)
     Report(out, "read ", reads, floorMs);
     Report(out, "write", writes, floorMs);
     form.reset();
-    ClearDevices();
     bus.stop();
     return 0;
 }

@@ -58,22 +58,21 @@ Timing RunSearch(const QString& delay, const QString& range, const std::vector<S
         form.Button5->click();
         while (clock.elapsed() < 120000) {
             QApplication::processEvents(QEventLoop::AllEvents, 1);
-            if (timing.passesMs < 0 && !SearchMode.load())
+            if (timing.passesMs < 0 && form.ComboBox1->count() > 0)
                 timing.passesMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
-            if (!form->Bus().Busy())
+            if (!form.Bus().Busy())
                 break;
             QThread::usleep(200);
         }
         timing.totalMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
-        timing.found = DeviceCount();
+        timing.found = form.Bus().Devices().Count();
         for (int i = 0; i < timing.found; ++i) {
-            const TDevice* const device = Devices.At(i);
+            const TDevice* const device = form.Bus().Devices().At(i);
             timing.foundText += QStringLiteral(" %1@%2")
                                     .arg(QString::fromLatin1(device->AdressStr.load()))
                                     .arg(device->ComPortSpeed.load());
         }
     }
-    ClearDevices();
     bus.stop();
     return timing;
 }

@@ -1,6 +1,6 @@
-// Latency from a byte written at the far end of a pseudo-terminal to the receive event on the main
-// thread, at the two polling delays the line-speed table uses, and the CPU the driver takes while
-// a port is open and idle.
+// Latency from a byte written at the far end of a pseudo-terminal to the driver's receive event (on
+// its polling thread), at the two polling delays the line-speed table uses, and the CPU the driver
+// takes while a port is open and idle.
 #include "../../tests/serial/PtyPair.h"
 #include "serial/TCommPortDriver.h"
 
@@ -8,6 +8,7 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <numeric>
@@ -33,9 +34,10 @@ void MeasureLatency(std::uint16_t delayMs, int samples)
     QEventLoop loop;
     Clock::time_point sent;
     Clock::time_point received;
-    driver.setOnReceiveData([&](QObject*, const char*, int) {
-        received = Clock::now();
-        loop.quit();
+    std::atomic<std::int64_t> receivedNs{0};
+    driver.setOnReceiveData([&](const TChunk&) {
+        receivedNs.store(Clock::now().time_since_epoch().count());
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     driver.setComPort(pty.slavePath());
     driver.setComPortPollingDelay(delayMs);
@@ -54,6 +56,7 @@ void MeasureLatency(std::uint16_t delayMs, int samples)
             pty.write("x");
         });
         loop.exec();
+        received = Clock::time_point(Clock::duration(receivedNs.load()));
         ms.push_back(std::chrono::duration<double, std::milli>(received - sent).count());
     }
     std::sort(ms.begin(), ms.end());
@@ -68,7 +71,7 @@ double IdleCpuMs(bool portOpen, int seconds)
     TCommPortDriver driver;
     driver.setComPort(pty.slavePath());
     driver.setComPortPollingDelay(30);
-    driver.setOnReceiveData([](QObject*, const char*, int) {});
+    driver.setOnReceiveData([](const TChunk&) {});
     if (portOpen && !driver.Connect())
         return -1;
     QEventLoop loop;

@@ -1,4 +1,4 @@
-// Feeds stream lines through the window's receive entry in chunks of 30 ms of line time at
+// Feeds stream lines through the bus's receive path in chunks of 30 ms of line time at
 // 921600 baud (395 groups, cut anywhere), with the chart live and repaints served, and prints:
 // samples per second through the whole receive path, memory per retained sample, the time to
 // repaint a chart of 1,000,000 samples, and samples per second while recording every sample.
@@ -57,27 +57,27 @@ double ResidentBytes()
     return fields.size() > 1 ? fields[1].toDouble() * static_cast<double>(sysconf(_SC_PAGESIZE)) : 0;
 }
 
+// The stream's start as the window makes it, over a bus without a port: the start request goes
+// nowhere, and the lines are then handed to the bus as its driver would.
 void BeginStream(TForm1& form, TDevice& device)
 {
-    FirstSample = true;
-    ChartStart = true;
-    ReferenceSample = 0;
-    ReceiveBuffer.clear();
+    form.Bus().StreamEnded();
     form.ClearStreamChart();
     form.StreamChart().Sampler().Restart();
     form.StreamChart().SetAutoBottomMax(true);
-    device.threadResultIsExec = true;
-    StreamRunning = true;
+    form.Bus().Start(TOperationCode::StartStream, &device);
+    while (form.Bus().Busy())
+        QCoreApplication::processEvents();
 }
 
-// Seconds to feed text through the receive entry, serving events after every chunk.
+// Seconds to feed text through the bus's receive path, serving events after every chunk.
 double Feed(TForm1& form, const QByteArray& text)
 {
     QElapsedTimer clock;
     clock.start();
     for (qsizetype at = 0; at < text.size(); at += ChunkBytes) {
-        const int size = static_cast<int>(std::min<qsizetype>(ChunkBytes, text.size() - at));
-        form.CommPortDriver1ReceiveData(nullptr, text.constData() + at, size);
+        const auto now = std::chrono::steady_clock::now();
+        form.Bus().Receive({text.mid(at, ChunkBytes), 921600, now, now});
         QCoreApplication::processEvents();
     }
     return static_cast<double>(clock.nsecsElapsed()) / 1e9;
@@ -106,7 +106,7 @@ int main(int argc, char** argv)
     form.PageControl1->setCurrentWidget(form.TabSheet2);
     QCoreApplication::processEvents();
 
-    TDevice* const device = CreateSearchDevice("1A");
+    TDevice* const device = form.Bus().Devices().Append("1A", 921600);
     device->ID_D = 250;
     form.AddAddressItem(QStringLiteral("26"));
     form.ComboBox1->setCurrentIndex(0);
@@ -139,7 +139,6 @@ int main(int argc, char** argv)
     std::printf("recording:  %.0f samples/s at interval 1 (Thread.txt %lld bytes)\n", Samples / recordSeconds,
                 static_cast<long long>(thread.size()));
 
-    device->threadResultIsExec = false;
-    StreamRunning = false;
+    form.Bus().StreamEnded();
     return 0;
 }

@@ -20,8 +20,6 @@ constexpr auto StreamStopSettle = 100ms;
 // Bits of line time at the old speed granted to a request that changes the line speed, beyond
 // its own length, before the line switches.
 constexpr int SwitchPauseBits = 200;
-// After the last probe of a pass: long enough for the polling thread to have read what came.
-constexpr auto AnswerHandOverWait = 4ms;
 // A begun answer is taken for complete once the line has been quiet this long.
 constexpr auto QuietLine = 3ms;
 constexpr std::array<int, 8> SearchSpeeds{9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
@@ -235,7 +233,6 @@ bool ProbePass(TOperationContext& c, int speed)
             return !c.Stopped();
     }
     // An answer that began within the last pause is read whole at this speed before the switch.
-    std::this_thread::sleep_for(AnswerHandOverWait);
     const auto until = Clock::now() + pause;
     while (Clock::now() < until && Clock::now() - c.Driver().LastByteAt() < QuietLine) {
         if (c.Stopped())

@@ -67,8 +67,8 @@ class PortLink {
         return true;
     }
 
-    // Held by a polling thread from the start of a read until its chunk is queued for the main
-    // thread, so that an outgoing and an incoming thread deliver in the order the bytes came.
+    // Held by a polling thread from the start of a read until its chunk is handed over, so that an
+    // outgoing and an incoming thread deliver in the order the bytes came.
     std::mutex& readOrder() { return readOrder_; }
 
   private:

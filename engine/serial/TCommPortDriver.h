@@ -22,7 +22,8 @@ enum TComPortSwHandshaking { shNONE, shXONXOFF };
 int BaudOf(TComPortBaudRate rate);
 
 // Runs on the polling thread with each chunk as it is read, stamped with its line speed and time.
-// It must not wait for the thread that changes the driver's settings.
+// It must not wait for the thread that changes the driver's settings, nor destroy the driver: that
+// would wait for the very thread it runs on.
 using TComPortReceiveDataEvent = std::function<void(const TChunk& chunk)>;
 
 class TCommPortDriver : public QObject {

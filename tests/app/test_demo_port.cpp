@@ -1,7 +1,7 @@
 #include "FormFixture.h"
+#include "bus/SensorBus.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include <QComboBox>
 #include <QFileInfo>
@@ -20,31 +20,37 @@ TEST_F(FormTest, DemoPortIsListedLastAndAnswersLikeASensorBus)
     EXPECT_EQ(form->ChoiceCOM(DemoPortName), path) << "a running demo bus is reused";
 
     // The demo bus has sensor 1 at 115200 and sensor 2 at 9600.
-    ClearDevices();
-    CreateSearchDevice("01");
-    CreateSearchDevice("02");
+    TSensorBus& bus = form->Bus();
+    bus.Devices().Append("01", 115200);
+    bus.Devices().Append("02", 9600);
     form->AddAddressItem(QStringLiteral("1"));
     form->AddAddressItem(QStringLiteral("2"));
-    form->ComboBox1->setCurrentIndex(0);
-
+    bus.SetWatchdogTime(500);
     TCommPortDriver& driver = *form->CommPortDriver1;
     driver.setComPort(path);
-    ASSERT_TRUE(form->SetComPortSpeed(115200));
     ASSERT_TRUE(driver.Connect());
 
-    ReceiveBuffer.clear();
-    ASSERT_TRUE(driver.SendString("#02OF\r"));
-    QTest::qWait(300);
+    ModalBoxCloser closer;
+    form->ComboBox1->setCurrentIndex(1);
+    ASSERT_EQ(form->SelectedDevice(), bus.Devices().At(1));
+    ASSERT_TRUE(form->SetComPortSpeed(115200));
+    ASSERT_TRUE(form->LaunchThread(TOperationCode::SwitchOff));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !bus.Busy(); }, 3000));
     EXPECT_TRUE(form->StatusText(0).isEmpty()) << "a sensor at 9600 must not answer at 115200";
-
-    ASSERT_TRUE(driver.SendString("#01ON\r"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->StatusText(0) == "  Датчик включён"; }, 3000));
+    EXPECT_EQ(closer.Texts(), QStringList{QStringLiteral("Превышен интервал ожидания ответа от датчика")});
 
     ASSERT_TRUE(form->SetComPortSpeed(9600));
-    ASSERT_TRUE(driver.SendString("#02OF\r"));
+    ASSERT_TRUE(form->LaunchThread(TOperationCode::SwitchOff));
     EXPECT_TRUE(QTest::qWaitFor([&] { return form->StatusText(0) == "  Датчик выключен"; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !bus.Busy(); }, 3000));
+
+    // Choosing sensor 1 in the address box sets its line speed.
+    form->ComboBox1->setCurrentIndex(0);
+    form->ComboBox1Change();
+    ASSERT_TRUE(form->LaunchThread(TOperationCode::SwitchOn));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->StatusText(0) == "  Датчик включён"; }, 3000));
+    EXPECT_EQ(closer.Texts().size(), 1);
     driver.Disconnect();
-    ClearDevices();
 }
 
 } // namespace

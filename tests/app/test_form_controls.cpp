@@ -1,8 +1,9 @@
 #include "FormFixture.h"
+#include "PtyPair.h"
+#include "bus/SensorBus.h"
 #include "convert/Unit_Utils.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include "widgets/ProgressBar.h"
 #include "widgets/RadioGroup.h"
@@ -75,12 +76,12 @@ TEST_F(FormTest, ShellHasItsControlsInPlace)
     EXPECT_EQ(form->QProgressBar1->minimum(), 0);
     EXPECT_EQ(form->QProgressBar1->maximum(), 100);
 
-    const std::pair<QTimer*, int> timers[] = {
-        {form->Timer1, 3000}, {form->Timer2, 2000}, {form->Timer3, 5000}};
+    const std::pair<QTimer*, int> timers[] = {{form->Timer2, 2000}, {form->Timer3, 5000}};
     for (const auto& [timer, interval] : timers) {
         EXPECT_EQ(timer->interval(), interval) << timer->objectName().toStdString();
         EXPECT_FALSE(timer->isActive()) << timer->objectName().toStdString();
     }
+    EXPECT_FALSE(form->Bus().FrameTimeoutRunning());
 
     EXPECT_EQ(form->CommPortDriver1->ComPortSpeed(), br57600);
     EXPECT_EQ(form->CommPortDriver1->ComPortPollingDelay(), 30);
@@ -89,7 +90,7 @@ TEST_F(FormTest, ShellHasItsControlsInPlace)
     EXPECT_TRUE(form->CommPortDriver1->EnableDTROnOpen());
     EXPECT_EQ(form->CommPortDriver1->OutputTimeout(), 1);
     EXPECT_FALSE(form->CommPortDriver1->Connected());
-    EXPECT_TRUE(LinkSenderRegistered());
+    EXPECT_EQ(form->CommPortDriver1, &form->Bus().Driver());
 
     for (const int number : {1, 2}) {
         const QCursor cursor = form->RegisteredCursor(number);
@@ -247,17 +248,13 @@ class AddressTest : public FormTest {
     void SetUp() override
     {
         form = MakeForm();
-        SearchSpeed = 19200;
-        CreateSearchDevice("1A");
-        SearchSpeed = 9600;
-        CreateSearchDevice("05");
-        SearchSpeed = 115200;
-        CreateSearchDevice("1A");
-        CreateSearchDevice("1a");
-        SearchSpeed = 57600;
-        CreateSearchDevice("0A");
+        TDeviceList& devices = form->Bus().Devices();
+        devices.Append("1A", 19200);
+        devices.Append("05", 9600);
+        devices.Append("1A", 115200);
+        devices.Append("1a", 115200);
+        devices.Append("0A", 57600);
     }
-    void TearDown() override { ClearDevices(); }
     std::unique_ptr<TForm1> form;
 };
 
@@ -297,19 +294,22 @@ TEST_F(AddressTest, AddressChoiceSetsTheLineSpeedAndTheHint)
     EXPECT_EQ(form->ComboBox1->itemText(1), "26");
     EXPECT_EQ(form->ComboBox1->itemText(2), "5");
     EXPECT_EQ(form->ComboBox1->itemText(3), "77");
-    EXPECT_EQ(SelectedAddressText(), form->ComboBox1->currentText());
 
     form->ParamsLoaded = {false, true, false, false};
     form->ParamsShownIndex = 1;
     struct Step {
         int index;
+        const char* record; // the selected record's address; nullptr: none
         TComPortBaudRate speed;
         int polling;
         bool hint;
     };
-    // "77" names no sensor: the speed stays as it was.
-    const Step steps[] = {
-        {1, br19200, 30, false}, {2, br9600, 50, true}, {0, br57600, 30, true}, {3, br57600, 30, true}};
+    // "77" names no sensor: the speed stays as it was. Of two records at one address the first
+    // found is chosen.
+    const Step steps[] = {{1, "1A", br19200, 30, false},
+                          {2, "05", br9600, 50, true},
+                          {0, "0A", br57600, 30, true},
+                          {3, nullptr, br57600, 30, true}};
     for (const Step& s : steps) {
         form->ComboBox1->setFocus();
         form->ComboBox1->setCurrentIndex(s.index);
@@ -317,36 +317,46 @@ TEST_F(AddressTest, AddressChoiceSetsTheLineSpeedAndTheHint)
         EXPECT_EQ(form->CommPortDriver1->ComPortSpeed(), s.speed) << s.index;
         EXPECT_EQ(form->CommPortDriver1->ComPortPollingDelay(), s.polling) << s.index;
         EXPECT_EQ(!form->Label_Hint->isHidden(), s.hint) << s.index;
-        EXPECT_EQ(SelectedAddressText(), form->ComboBox1->itemText(s.index));
+        const TDevice* const selected = form->SelectedDevice();
+        EXPECT_EQ(selected ? selected->AdressStr.load() : QByteArray(), QByteArray(s.record)) << s.index;
     }
     form->ParamsLoaded = {false, false, false, false};
     form->ComboBox1->setCurrentIndex(1);
     emit form->ComboBox1->activated(1);
     EXPECT_FALSE(form->Label_Hint->isHidden()) << "shown index without valid parameters";
 
+    // A record renamed by a parameter write: the selection follows the new address text.
+    form->Bus().Devices().Append("63", 9600);
     form->UpdateComboBoxOfAdres("99");
     EXPECT_EQ(form->ComboBox1->currentIndex(), 1);
     EXPECT_EQ(form->ComboBox1->itemText(1), "99");
     EXPECT_EQ(form->ComboBox1->currentText(), "99");
-    EXPECT_EQ(SelectedAddressText(), "99");
+    ASSERT_NE(form->SelectedDevice(), nullptr);
+    EXPECT_EQ(form->SelectedDevice()->AdressStr.load(), QByteArray("63"));
     EXPECT_EQ(form->ComboBox1->count(), 4);
 }
 
+// A reply split over two reads of the real driver is decoded once it is whole.
 TEST_F(FormTest, ReceivedChunksReachTheDecoderAndEmptyBoxChangesNothing)
 {
     auto form = MakeForm();
-    ClearDevices();
-    CreateSearchDevice("1A");
+    PtyPair pty;
+    form->Bus().Devices().Append("1A", 115200);
     form->AddAddressItem(QStringLiteral("26"));
     form->ComboBox1->setCurrentIndex(0);
-    ReceiveBuffer.clear();
-    form->CommPortDriver1ReceiveData(form->CommPortDriver1, "!1A", 3);
+    form->ComboBox1Change();
+    form->CommPortDriver1->setComPort(pty.slavePath());
+    ASSERT_TRUE(form->CommPortDriver1->Connect());
+    ASSERT_TRUE(form->LaunchThread(TOperationCode::SwitchOn));
+    EXPECT_EQ(pty.read(6, 2000), QByteArray("#1AON\r"));
+    pty.write("!1A");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Bus().ReceivePath().Buffer() == "!1A"; }, 2000));
     EXPECT_TRUE(form->StatusText(0).isEmpty()) << "half a reply is not dispatched";
-    form->CommPortDriver1ReceiveData(form->CommPortDriver1, "ON\r", 3);
-    EXPECT_EQ(form->StatusText(0), "  Датчик включён");
-    EXPECT_TRUE(ReceiveBuffer.isEmpty());
-    ReceiveBuffer.clear();
-    ClearDevices();
+    pty.write("ON\r");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->StatusText(0) == "  Датчик включён"; }, 2000));
+    EXPECT_TRUE(form->Bus().ReceivePath().Buffer().isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form->Bus().Busy(); }, 2000));
+    form->CommPortDriver1->Disconnect();
     form->ComboBox1->clear();
 
     const TComPortBaudRate before = form->CommPortDriver1->ComPortSpeed();

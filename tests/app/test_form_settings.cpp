@@ -13,7 +13,7 @@
 
 namespace {
 
-void ExpectDefaults(const TForm1& form, const char* what)
+void ExpectDefaults(TForm1& form, const char* what)
 {
     SCOPED_TRACE(what);
     const WindowGeometry g = RestoreGeometry(DefaultStoredGeometry, PrimaryScreenSize());
@@ -31,7 +31,7 @@ void ExpectDefaults(const TForm1& form, const char* what)
     EXPECT_EQ(form.Series2->dataCount(), 0);
     EXPECT_EQ(form.Series3->dataCount(), 0);
     EXPECT_EQ(form.RadioGroup_protocol_obm->ItemIndex(), 0);
-    EXPECT_EQ(form->Bus().Protocol(), TProtocol::Standard);
+    EXPECT_EQ(form.Bus().Protocol(), TProtocol::Standard);
     EXPECT_EQ(form.ComboBox2->currentIndex(), form.ComboBox2->count() > 0 ? 0 : -1);
 }
 
@@ -43,9 +43,9 @@ TEST_F(FormTest, FirstStartUsesDefaultsAndWritesNothing)
     EXPECT_FALSE(form->TabSheet5->isEnabled());
     EXPECT_FALSE(form->TabSheet2->isEnabled());
     EXPECT_FALSE(form->TabSheet3->isEnabled());
-    EXPECT_EQ(WatchdogTime.load(), 3000);
+    EXPECT_EQ(form->Bus().WatchdogTime(), 3000);
     EXPECT_FALSE(form->Bus().Busy());
-    EXPECT_EQ(DeviceCount(), 0);
+    EXPECT_EQ(form->Bus().Devices().Count(), 0);
     EXPECT_FALSE(WorkingSettingsExist());
     EXPECT_TRUE(ProgramSettings().isEmpty());
 }
@@ -236,7 +236,7 @@ TEST_F(FormTest, StoredProtocolIsAppliedThroughTheSelector)
         const QByteArray stored = "[MainForm]\nПротокол обмена=" + c.stored + "\n";
         WriteWorkingSettings(stored);
         auto form = MakeForm();
-        EXPECT_EQ(ProtocolMode.load(), c.mode) << c.stored.constData();
+        EXPECT_EQ(static_cast<int>(form->Bus().Protocol()), c.mode) << c.stored.constData();
         EXPECT_EQ(form->RadioGroup_protocol_obm->ItemIndex(), c.mode) << c.stored.constData();
         EXPECT_FALSE(form->TabSheet2->isEnabled()) << c.stored.constData();
         EXPECT_EQ(ProgramSettings(), c.programFile) << c.stored.constData();

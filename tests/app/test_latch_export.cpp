@@ -1,4 +1,4 @@
-#include "pages/LatchAllRun.h"
+#include "app/Unit1.h"
 #include "pages/LatchExport.h"
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,10 @@
 #include "FormFixture.h"
-#include "operations/ProbeAnswer.h"
-#include "operations/TThread4Unit.h"
+#include "bus/SensorBus.h"
 #include "pages/SearchInput.h"
 #include "pages/SearchSort.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "bus/SensorBus.h"
+#include "protocol/ReceiveFraming.h"
 #include <QLocale>
 #include <QTreeWidget>
 #include <functional>
@@ -195,32 +194,34 @@ TEST(KeepAnswerStartTest, OnlyTheBeginningOfTheProbedAddresssAnswerStays)
     struct Case {
         QByteArray buffer;
         int address;
-        std::uint8_t mode;
+        TProtocol protocol;
         QByteArray kept;
     };
+    constexpr TProtocol S = TProtocol::Standard;
+    constexpr TProtocol M = TProtocol::Modbus;
     const Case cases[] = {
-        {"", 3, 0, ""},
-        {"!0", 3, 0, "!0"},
-        {"!", 26, 0, "!"},
-        {"!1a", 26, 0, "!1a"},
-        {"!1AR01", 26, 0, "!1AR01"},
-        {"xx!03R0", 3, 0, "!03R0"},
-        {"!02R0102\r!0", 3, 0, "!0"},
-        {"!04", 3, 0, ""},
-        {"!03R0103\r", 3, 0, ""},
-        {"garbage", 3, 0, ""},
-        {"!03R010300", 3, 0, ""},
-        {QByteArray("\x03", 1), 3, 1, QByteArray("\x03", 1)},
-        {QByteArray("\x03\x03\x02", 3), 3, 1, QByteArray("\x03\x03\x02", 3)},
-        {QByteArray("\x03\x83", 2), 3, 1, QByteArray("\x03\x83", 2)},
-        {QByteArray("\x04\x03", 2), 3, 1, ""},
-        {QByteArray("\x03\x06", 2), 3, 1, ""},
-        {QByteArray("\x03\x03\x02\x00\x03\x00\x00", 7), 3, 1, ""},
-        {"!0", 3, 1, ""},
+        {"", 3, S, ""},
+        {"!0", 3, S, "!0"},
+        {"!", 26, S, "!"},
+        {"!1a", 26, S, "!1a"},
+        {"!1AR01", 26, S, "!1AR01"},
+        {"xx!03R0", 3, S, "!03R0"},
+        {"!02R0102\r!0", 3, S, "!0"},
+        {"!04", 3, S, ""},
+        {"!03R0103\r", 3, S, ""},
+        {"garbage", 3, S, ""},
+        {"!03R010300", 3, S, ""},
+        {QByteArray("\x03", 1), 3, M, QByteArray("\x03", 1)},
+        {QByteArray("\x03\x03\x02", 3), 3, M, QByteArray("\x03\x03\x02", 3)},
+        {QByteArray("\x03\x83", 2), 3, M, QByteArray("\x03\x83", 2)},
+        {QByteArray("\x04\x03", 2), 3, M, ""},
+        {QByteArray("\x03\x06", 2), 3, M, ""},
+        {QByteArray("\x03\x03\x02\x00\x03\x00\x00", 7), 3, M, ""},
+        {"!0", 3, M, ""},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(KeepAnswerStart(c.buffer, c.address, c.mode), c.kept)
-            << c.buffer.toHex(' ').toStdString() << " mode " << int(c.mode);
+        EXPECT_EQ(KeepAnswerStart(c.buffer, c.address, c.protocol), c.kept)
+            << c.buffer.toHex(' ').toStdString() << " protocol " << int(c.protocol);
 }
 
 // The list on the real window: header clicks reorder the rows AddIDInfo wrote.
@@ -234,14 +235,11 @@ class SearchListTest : public FormTest {
     void TearDown() override
     {
         form.reset();
-        ClearDevices();
-        SearchSpeed = 0;
         QLocale::setDefault(QLocale::c());
     }
     void AddRecord(const QByteArray& address, std::int32_t speed, const QByteArray& model)
     {
-        SearchSpeed = speed;
-        TDevice* const device = CreateSearchDevice(address);
+        TDevice* const device = form->Bus().Devices().Append(address, speed);
         ASSERT_NE(device, nullptr);
         device->Model = model;
         device->ID_M = 150.0;

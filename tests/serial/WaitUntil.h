@@ -1,24 +1,21 @@
 #pragma once
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
+#include <chrono>
+#include <thread>
 
-// Runs the main thread's event loop until pred holds or ms have passed; returns pred's last value.
+// Polls pred every millisecond until it holds or ms have passed; returns pred's last value. No
+// event loop runs meanwhile: the driver needs none.
 template <class Pred> bool WaitUntil(Pred pred, int ms)
 {
-    QElapsedTimer clock;
-    clock.start();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (!pred()) {
-        if (clock.elapsed() > ms)
+        if (std::chrono::steady_clock::now() > until)
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
 }
 
-// Runs the event loop for ms.
-inline void Spin(int ms)
+inline void Pause(int ms)
 {
-    WaitUntil([] { return false; }, ms);
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }

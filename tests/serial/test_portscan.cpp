@@ -1,5 +1,6 @@
 // Port names, the line-speed table and the port scan.
 #include "ChildProcess.h"
+#include "ChunkRecorder.h"
 #include "PtyPair.h"
 #include "WaitUntil.h"
 #include "convert/Unit_Utils.h"
@@ -9,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sys/ioctl.h>
@@ -61,20 +61,20 @@ TEST(SerialSetComPortSpeed, LineSpeedTable)
 TEST(SerialSetComPortSpeed, OnAnOpenPort)
 {
     PtyPair pty;
+    ChunkRecorder rx;
     TCommPortDriver driver;
-    QByteArray got;
-    QObject* sender = nullptr;
-    driver.setOnReceiveData([&](QObject* s, const char* p, int n) {
-        got.append(p, n);
-        sender = s;
-    });
+    driver.setOnReceiveData(rx.handler());
     driver.setComPort(pty.slavePath());
     ASSERT_TRUE(SetComPortSpeed(driver, 9600));
     ASSERT_TRUE(driver.Connect());
     pty.write("a");
-    ASSERT_TRUE(WaitUntil([&] { return got == "a"; }, 2000));
-    QObject* const first = sender;
+    ASSERT_TRUE(rx.waitBytes(1, 2000));
+    const pid_t first = rx.last().thread;
 
+    // Held on "b", the thread leaves "lost" unread for the switch to purge.
+    rx.hold();
+    pty.write("b");
+    ASSERT_TRUE(rx.waitParked(2000));
     pty.write("lost");
     ASSERT_TRUE(WaitUntil(
         [&] {
@@ -84,16 +84,22 @@ TEST(SerialSetComPortSpeed, OnAnOpenPort)
         },
         500));
     ASSERT_TRUE(SetComPortSpeed(driver, 9600));
-    pty.write("b");
-    ASSERT_TRUE(WaitUntil([&] { return got.size() == 2; }, 2000));
-    EXPECT_EQ(got, QByteArray("ab"));
-    EXPECT_EQ(sender, first);
+    rx.release();
+    pty.write("c");
+    ASSERT_TRUE(rx.waitBytes(3, 2000));
+    EXPECT_EQ(rx.bytes(), QByteArray("abc"));
+    EXPECT_EQ(rx.last().thread, first);
 
+    // The old thread may still read what ends its wait; the chunk after that is the new one's.
     ASSERT_TRUE(SetComPortSpeed(driver, 115200));
     EXPECT_EQ(driver.ComPortPollingDelay(), 30);
-    pty.write("c");
-    ASSERT_TRUE(WaitUntil([&] { return got == "abc"; }, 2000));
-    EXPECT_NE(sender, first);
+    pty.write("d");
+    ASSERT_TRUE(rx.waitBytes(4, 2000));
+    pty.write("e");
+    ASSERT_TRUE(rx.waitBytes(5, 2000));
+    EXPECT_EQ(rx.bytes(), QByteArray("abcde"));
+    EXPECT_NE(rx.last().thread, first);
+    EXPECT_EQ(rx.last().chunk.Speed, 115200);
 }
 
 QStringList Names(const QStringList& paths)
@@ -189,29 +195,6 @@ TEST_F(SerialPortScan, PortsWithoutPermissionAreReportedApart)
     }
     EXPECT_EQ(Names(ports), QStringList({"ttyUSB1"}));
     EXPECT_EQ(Names(denied), QStringList({"ttyUSB0"}));
-}
-
-TEST(SerialDeniedPortHint, NamesTheDeviceAndItsGroup)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("ttyUSB0"));
-    QFile node(path);
-    ASSERT_TRUE(node.open(QIODevice::WriteOnly));
-    node.close();
-    const QByteArray native = QFile::encodeName(path);
-
-    EXPECT_EQ(
-        DeniedPortHint(dir.filePath(QStringLiteral("absent"))),
-        QStringLiteral("Нет доступа к %1: недостаточно прав").arg(dir.filePath(QStringLiteral("absent"))));
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "changing a file's group to dialout and root needs root";
-    const group* dialout = ::getgrnam("dialout");
-    ASSERT_NE(dialout, nullptr);
-    ASSERT_EQ(::chown(native.constData(), 0, dialout->gr_gid), 0);
-    EXPECT_EQ(DeniedPortHint(path),
-              QStringLiteral("Нет доступа к %1: добавьте пользователя в группу dialout").arg(path));
-    ASSERT_EQ(::chown(native.constData(), 0, 0), 0);
-    EXPECT_EQ(DeniedPortHint(path), QStringLiteral("Нет доступа к %1: недостаточно прав").arg(path));
 }
 
 } // namespace
