@@ -74,6 +74,8 @@ void TForm1::LaunchTreadOnTerminate(TOperationCode code, const TOutcome& outcome
         ShowRefusal(*this, outcome.ExceptionCode);
     }
     const bool done = outcome.Kind == TOutcomeKind::Done;
+    // Refused or unable to go on: what the operation disabled is given back, without a timeout.
+    const bool ended = outcome.Kind == TOutcomeKind::Refused || outcome.Kind == TOutcomeKind::Failed;
     switch (code) {
     case TOperationCode::ReadParameters:
     case TOperationCode::Defaults:
@@ -82,7 +84,7 @@ void TForm1::LaunchTreadOnTerminate(TOperationCode code, const TOutcome& outcome
                 FillForm(*record);
             else
                 UndoParamReadStart();
-        } else if (outcome.Kind == TOutcomeKind::Refused) {
+        } else if (ended) {
             UndoParamReadStart();
         }
         break;
@@ -90,7 +92,7 @@ void TForm1::LaunchTreadOnTerminate(TOperationCode code, const TOutcome& outcome
         if (done) {
             SetStatusText(1, QStringLiteral("Параметры записаны"));
             EnableAfterWrite();
-        } else if (outcome.Kind == TOutcomeKind::Refused) {
+        } else if (ended) {
             RollBackParameterWrite(outcome.AddressWritten);
             EnableAfterWrite();
             SetStatusText(1, QString());
@@ -99,9 +101,9 @@ void TForm1::LaunchTreadOnTerminate(TOperationCode code, const TOutcome& outcome
     case TOperationCode::SaveToFlash:
         if (done)
             SetStatusText(1, QStringLiteral("Параметры записаны во FLASH"));
-        if (done || outcome.Kind == TOutcomeKind::Refused)
+        if (done || ended)
             EnableAfterWrite();
-        if (outcome.Kind == TOutcomeKind::Refused)
+        if (ended)
             SetStatusText(1, QString());
         break;
     case TOperationCode::StartStream:

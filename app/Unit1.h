@@ -60,7 +60,7 @@ QString DeniedPortHint(const QString& path);
 class TForm1 : public QMainWindow {
     Q_OBJECT
   public:
-    // Builds the window and runs the creation steps: port scan, link state, settings.
+    // Builds the window and runs the creation steps: port scan, the bus, settings.
     explicit TForm1(QWidget* parent = nullptr, SettingsPaths paths = DefaultSettingsPaths());
     ~TForm1() override;
 
@@ -314,7 +314,7 @@ class TForm1 : public QMainWindow {
     void LeftAxisLabelRule();
     // Panning with the right button once the stream has stopped.
     void PanChart(const QPoint& to);
-    // Launches the stop again as soon as the launcher is free, without blocking.
+    // Launches the stop again as soon as the bus takes it, without blocking.
     void RetryStreamStop();
     // Key filter of the marker edits: a typed "." becomes ",".
     bool CorreciaVvoda(QObject* edit, QEvent* event);

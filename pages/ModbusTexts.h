@@ -1,5 +1,5 @@
 #pragma once
-// What the Modbus reply decoder shows, exactly as the user sees it.
+// What the window shows for Modbus replies, exactly as the user sees it.
 #include "pages/LatchColumns.h"
 #include <QString>
 #include <cstdint>

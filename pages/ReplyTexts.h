@@ -1,5 +1,5 @@
 #pragma once
-// Texts that the receive path and the reply decoders show, exactly as the user sees them.
+// Texts the window shows for what the bus reports, exactly as the user sees them.
 
 namespace ReplyText {
 // Status panel 0 after the echoes of the switching commands.

@@ -25,7 +25,7 @@ namespace {
 constexpr int ChartTop = 86;
 constexpr int StopConfirmMs = 2000;
 constexpr int QuietCheckMs = 1000;
-// How often a stop that found the launcher busy tries again.
+// How often a stop that found the bus busy tries again.
 constexpr int StopRetryMs = 20;
 constexpr int DefaultRecordInterval = 100;
 

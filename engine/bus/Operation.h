@@ -36,6 +36,7 @@ enum class TOutcomeKind : std::uint8_t {
     Refused,  // the sensor answered with a Modbus exception
     Stopped,  // the bus is closing
     NotFound, // a search found no sensor
+    Failed,   // a request could not even be built (a record whose address is no address)
 };
 
 struct TOutcome {

@@ -5,8 +5,8 @@
 #include "protocol/RegisterMap.h"
 #include "serial/PortScan.h"
 #include "serial/TCommPortDriver.h"
-#include <algorithm>
 #include <array>
+#include <pthread.h>
 #include <thread>
 
 namespace {
@@ -113,14 +113,14 @@ bool SwitchForAnswer(TOperationContext& c, TDevice& device, const TRequestPtr& r
 
 // The address write goes to the old address and its echo comes from the new one; every later
 // write goes to the new address. The line speed is written last.
-TOutcome WriteStandard(TOperationContext& c, TOutcome& outcome)
+TOutcome WriteStandard(TOperationContext& c, bool& addressWritten)
 {
     TDevice& device = *c.Args().Device;
     const TWritePlan& plan = c.Args().Plan;
     const QByteArray addressRegister = RegisterOf(TParam::Address).StdLow;
     for (std::size_t i = 0; i < plan.Standard.size(); ++i) {
         const TRegisterWrite& write = plan.Standard[i];
-        const int to = outcome.AddressWritten ? plan.NewAddress : c.Args().OldAddress;
+        const int to = addressWritten ? plan.NewAddress : c.Args().OldAddress;
         const int from = write.Register == addressRegister ? plan.NewAddress : to;
         const TRequestPtr request = Requests::WriteRegister(device, to, from, write);
         c.Send(request);
@@ -129,14 +129,14 @@ TOutcome WriteStandard(TOperationContext& c, TOutcome& outcome)
         if (!Answered(c.Wait(request)))
             return c.Failure(request);
         if (write.Register == addressRegister)
-            outcome.AddressWritten = true;
+            addressWritten = true;
     }
-    return outcome;
+    return Done();
 }
 
 // Both writes go to the old address and are answered from it; the sensor takes its new address
 // with the block.
-TOutcome WriteModbus(TOperationContext& c, TOutcome& outcome)
+TOutcome WriteModbus(TOperationContext& c, bool& addressWritten)
 {
     TDevice& device = *c.Args().Device;
     const TWritePlan& plan = c.Args().Plan;
@@ -148,17 +148,17 @@ TOutcome WriteModbus(TOperationContext& c, TOutcome& outcome)
     c.Send(block);
     if (!SwitchForAnswer(c, device, block, plan.NewSpeed) || !Answered(c.Wait(block)))
         return c.Failure(block);
-    outcome.AddressWritten = true;
-    return outcome;
+    addressWritten = true;
+    return Done();
 }
 
 TOutcome WriteParameters(TOperationContext& c)
 {
-    TOutcome outcome;
-    const TOutcome result = c.Protocol() == TProtocol::Modbus ? WriteModbus(c, outcome) : WriteStandard(c, outcome);
-    TOutcome end = result;
-    end.AddressWritten = outcome.AddressWritten;
-    return end;
+    bool addressWritten = false;
+    TOutcome outcome =
+        c.Protocol() == TProtocol::Modbus ? WriteModbus(c, addressWritten) : WriteStandard(c, addressWritten);
+    outcome.AddressWritten = addressWritten;
+    return outcome;
 }
 
 TOutcome StartStream(TOperationContext& c)
@@ -261,6 +261,7 @@ TOutcome Search(TOperationContext& c)
     if (found == 0)
         return OutcomeOf(TOutcomeKind::NotFound);
 
+    ::pthread_setname_np(::pthread_self(), "TThread12");
     c.SetDeadline(Clock::now() + watchdog);
     SetComPortSpeed(c.Driver(), c.Devices().At(0)->ComPortSpeed.load());
     c.Driver().Connect();

@@ -2,7 +2,6 @@
 #include "bus/OperationContext.h"
 #include "protocol/DeviceUnit.h"
 #include "protocol/Frames.h"
-#include "serial/LinkLog.h"
 #include "serial/PortScan.h"
 #include "serial/TCommPortDriver.h"
 #include <QLoggingCategory>
@@ -32,7 +31,6 @@ constexpr auto MinimumModbusSilence = 1750us;
 struct TSensorBus::TOperation {
     TOperationArgs args;
     Clock::time_point deadline;
-    TOutcome outcome;
 };
 
 // ---- the operation's side ----
@@ -349,7 +347,7 @@ bool TSensorBus::Launch(std::unique_ptr<TOperation> operation)
                 // A record whose address text is no address, a block too long for a frame: nothing
                 // that waiting longer would mend.
                 qCWarning(lcBus) << "operation" << static_cast<int>(running->args.Code) << "failed:" << e.what();
-                outcome = OutcomeOf(TOutcomeKind::Timeout);
+                outcome = OutcomeOf(TOutcomeKind::Failed);
             }
             Push(TCall{[this, outcome] { Finish(outcome); }});
         });
