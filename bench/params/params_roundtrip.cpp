@@ -7,9 +7,12 @@
 #include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include "sim/SimBus.h"
+#include "widgets/StatusPanels.h"
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -24,17 +27,27 @@ namespace {
 constexpr int LineSpeed = 115200;
 constexpr int Registers = 34;
 
-// Milliseconds from the click to the status text, or -1 when it did not come.
+// Milliseconds from the click to the status text, or -1 when it did not come. The wait is an
+// event loop, as the program's: a loop that sleeps between looks would hold every reply back.
 double TimeOperation(TForm1& form, QPushButton& button, const QString& done)
 {
     form.SetStatusText(1, QString());
+    QEventLoop loop;
     QElapsedTimer clock;
+    double ms = -1;
+    const auto shown = QObject::connect(form.StatusBar1, &TStatusPanels::TextSet, &loop,
+                                        [&](int panel, const QString& text) {
+                                            if (panel == 1 && text == done) {
+                                                ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+                                                loop.quit();
+                                            }
+                                        });
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
     clock.start();
     button.click();
-    if (!QTest::qWaitFor([&] { return form.StatusText(1) == done; }, 10000))
-        return -1;
-    const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
-    // The next operation may start only once the launcher is free.
+    loop.exec();
+    QObject::disconnect(shown);
+    // The next operation may start only once the bus takes it.
     if (!QTest::qWaitFor([&] { return !form.Bus().Busy(); }, 3000))
         return -1;
     return ms;
