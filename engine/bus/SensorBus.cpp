@@ -429,16 +429,7 @@ void TSensorBus::Push(TInboxItem item)
 
 void TSensorBus::PostDrain()
 {
-    const std::lock_guard order(postOrder_);
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            {
-                const std::lock_guard turn(postOrder_);
-            }
-            Drain();
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, "Drain", Qt::QueuedConnection);
 }
 
 // One item at a time, in order. A call may reach a client that opens a modal box, whose event

@@ -135,7 +135,9 @@ class TSensorBus : public QObject, private TReceiveSink {
     bool Launch(std::unique_ptr<TOperation> operation);
     void Push(TInboxItem item);
     void PostDrain();
-    void Drain();
+    // Posted by name: the call Qt queues then holds nothing of this program's that another
+    // thread wrote, and the drain reads the inbox only under its lock.
+    Q_INVOKABLE void Drain();
     void Process(TInboxItem& item);
     void Finish(TOutcome outcome);
     // Worker side: sends through the inbox's order; waits for a request or a pause.
@@ -148,9 +150,6 @@ class TSensorBus : public QObject, private TReceiveSink {
     std::size_t inboxBytes_ = 0;
     bool drainPosted_ = false;
     bool closing_ = false;
-    // Held while a drain is posted and taken first when it runs: Qt's event queue orders the
-    // threads with futexes the thread sanitizer cannot see, this mutex with one it can.
-    std::mutex postOrder_;
 
     // The running operation's waits.
     std::mutex waitMutex_;

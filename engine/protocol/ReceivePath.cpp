@@ -290,6 +290,13 @@ void TReceivePath::StreamLine(const QByteArray& line, const TChunk& chunk)
         buffer_ = line.mid(from);
     if (!samples_.empty())
         sink_.Samples(device, samples_, chunk);
+    // The stop's echo right behind the stream's last samples is no group: nothing would follow it.
+    const QByteArray stopEcho = "!" + device.AdressStr.load() + "SB\r";
+    if (count > 0 && NormalisedLine(buffer_.left(stopEcho.size())) == stopEcho) {
+        buffer_.remove(0, stopEcho.size());
+        StreamStopped();
+        return;
+    }
     // Any line of the stream that began after the stop answers it: the sensor has heard it or goes
     // on streaming, which the stream's quiet check then tells.
     if (Awaits(TProtocol::Standard) && pending_->Kind == TRequestKind::StreamStop && chunk.FirstAt >= pending_->SentAt)

@@ -224,7 +224,8 @@ TEST_F(ReceiveStandard, OnlyTheExactStopEchoEndsTheStream)
     const struct {
         QByteArray reply;
         bool stopped;
-    } cases[] = {{"!1ASB\r", true}, {"zz!1aSB\r", true}, {"!1ASB1\r", false}, {"!1ASB\r!12345\r", false}};
+    } cases[] = {{"!1ASB\r", true},         {"zz!1aSB\r", true},        {"!1ASB1\r", false},
+                 {"!1ASB\r!12345\r", false}, {"!12345\r!1ASB\r", true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reply.toStdString());
         Fresh();
