@@ -1,11 +1,12 @@
 #include "app/Unit1.h"
+#include "pages/LatchPage.h"
+#include "pages/ParamsPage.h"
+#include "pages/SearchPage.h"
+#include "pages/StreamPage.h"
 #include "widgets/ProgressBar.h"
 #include "widgets/StatusPanels.h"
 #include <QEvent>
-#include <QLabel>
-#include <QPushButton>
 #include <QTabWidget>
-#include <QTableWidget>
 
 void TForm1::resizeEvent(QResizeEvent* event)
 {
@@ -25,8 +26,6 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == TabSheet2 && event->type() == QEvent::Resize)
         TabSheet2Resize();
-    if (CorreciaVvoda(watched, event))
-        return true;
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -42,15 +41,13 @@ void TForm1::FormResize()
     const int CH = height();
 
     PageControl1->resize(W - 6, H - (StatusBar1->height() + 75));
-    LayoutStreamPage(W, H);
+    TabSheet2->Layout(W, H);
     StatusBar1->SetPanelWidth(2, CW - (StatusBar1->PanelWidth(0) + StatusBar1->PanelWidth(1) + 210));
     const int left = StatusBar1->PanelWidth(0) + StatusBar1->PanelWidth(1) + StatusBar1->PanelWidth(2);
     QProgressBar1->setGeometry(left, CH - QProgressBar1->height(), CW - left, QProgressBar1->height());
     QProgressBar1->raise();
-    LayoutLatchPage(W, H);
-    KGrid1->resize(PageControl1->width() - KGrid1->x() - 10, KGrid1->rowCount() * 19 + 5);
-    Label_Hint->setGeometry(KGrid1->x(), KGrid1->y() + KGrid1->height() + 4, KGrid1->width(),
-                            Label_Hint->height());
-    LayoutSearchPage(W, H);
+    TabSheet3->Layout(W, H);
+    TabSheet5->Layout(W, H);
+    TabSheet1->Layout(W, H);
     TabSheet2Resize();
 }

@@ -1,3 +1,4 @@
+#include "app/PortHint.h"
 #include "app/Unit1.h"
 #include "bus/SensorBus.h"
 #include "convert/Unit_Utils.h"
@@ -50,7 +51,7 @@ void TForm1::ReportDeniedPorts(const QStringList& denied)
 
 void TForm1::ComboBox2Change()
 {
-    WriteSetting(settings::MainForm, settings::ComPort, ComboBox2->currentText());
+    settings_->SetPort(ComboBox2->currentText());
 }
 
 bool TForm1::SetComPortSpeed(int Speed)

@@ -1,6 +1,7 @@
 #include "app/Overlay.h"
 #include "app/Unit1.h"
 #include "bus/SensorBus.h"
+#include "pages/StreamPage.h"
 #include "widgets/RadioGroup.h"
 #include <QTabWidget>
 
@@ -16,9 +17,7 @@ void TForm1::RadioGroup_protocol_obmClick()
         TabSheet2->setEnabled(true);
         HideSplash();
     }
-    IniFile ini(paths_.ProgramFile());
-    if (!ini.WriteInteger(settings::MainForm, settings::Protocol, index))
-        NoteUnsavedSettings(ini.Path());
+    settings_->SetProtocol(index);
 }
 
 void TForm1::ShowSplash()

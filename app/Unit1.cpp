@@ -1,13 +1,18 @@
 #include "app/Unit1.h"
 #include "app/AppLog.h"
-#include "app/Geometry.h"
 #include "app/Overlay.h"
 #include "bus/SensorBus.h"
 #include "convert/Unit_Utils.h"
+#include "pages/LatchPage.h"
+#include "pages/ParamsPage.h"
+#include "pages/ReplyTexts.h"
+#include "pages/SearchPage.h"
+#include "pages/StreamPage.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
 #include "serial/PortScan.h"
 #include "serial/TCommPortDriver.h"
+#include "settings/Geometry.h"
 #include "sim/DemoBus.h"
 #include "widgets/ProgressBar.h"
 #include "widgets/RadioGroup.h"
@@ -20,24 +25,14 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPixmap>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
 #include <algorithm>
-#include <qcustomplot.h>
 
 namespace {
 
-QTimer* MakeTimer(const QString& name, int interval, QObject* owner)
-{
-    auto* timer = new QTimer(owner);
-    timer->setObjectName(name);
-    timer->setInterval(interval);
-    return timer;
-}
-
-QLabel* MakeLabel(const QString& name, const QString& text, QWidget* parent)
+QLabel* MakeTopLabel(const QString& name, const QString& text, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
     label->setObjectName(name);
@@ -46,7 +41,8 @@ QLabel* MakeLabel(const QString& name, const QString& text, QWidget* parent)
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent, SettingsPaths paths) : QMainWindow(parent), paths_(std::move(paths))
+TForm1::TForm1(QWidget* parent, SettingsPaths paths)
+    : QMainWindow(parent), settings_(std::make_unique<TSettings>(std::move(paths)))
 {
     setObjectName(QStringLiteral("Form1"));
     QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
@@ -54,28 +50,7 @@ TForm1::TForm1(QWidget* parent, SettingsPaths paths) : QMainWindow(parent), path
     setFont(font);
     resize(927, 539);
     FormConstrainedResize();
-
-    CreateTopRow();
-    PageControl1 = new QTabWidget(this);
-    PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    PageControl1->move(0, 56);
-    CreateSearchPage();
-    CreateParamsPage();
-    CreateStreamPage();
-    CreateLatchPage();
-    PageControl1->setCurrentWidget(TabSheet1);
-    connect(PageControl1, &QTabWidget::currentChanged, this, &TForm1::PageControl1Change);
-    TabSheet2->installEventFilter(this);
-
-    StatusBar1 = new TStatusPanels({150, 220, 200, 210}, this);
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    setStatusBar(StatusBar1);
-    QProgressBar1 = new TCaptionProgressBar(this);
-    QProgressBar1->setObjectName(QStringLiteral("QProgressBar1"));
-    QProgressBar1->hide();
-
-    Timer2 = MakeTimer(QStringLiteral("Timer2"), 2000, this);
-    Timer3 = MakeTimer(QStringLiteral("Timer3"), 5000, this);
+    connect(settings_.get(), &TSettings::NotSaved, this, &TForm1::NoteUnsavedSettings);
 
     bus_ = new TSensorBus(this);
     CommPortDriver1 = &bus_->Driver();
@@ -91,7 +66,33 @@ TForm1::TForm1(QWidget* parent, SettingsPaths paths) : QMainWindow(parent), path
     CommPortDriver1->setComPortPollingDelay(30);
     CommPortDriver1->setEnableDTROnOpen(true);
     CommPortDriver1->setOutputTimeout(1);
-    WireLink();
+    // Connected before the pages connect theirs: an operation's end is shown by the window first
+    // (a timeout's message, the controls given back), then by the page that started it.
+    connect(bus_, &TSensorBus::OperationStarted, this, &TForm1::OnStarted);
+    connect(bus_, &TSensorBus::OperationFinished, this, &TForm1::OnFinished);
+    connect(bus_, &TSensorBus::SensorReplied, this, &TForm1::OnReplied);
+    connect(bus_, &TSensorBus::SearchProgress, this, &TForm1::OnSearchProgress);
+    connect(bus_, &TSensorBus::SearchPassesDone, this, &TForm1::OnSearchPassesDone);
+    connect(bus_, &TSensorBus::DevicesCleared, this, &TForm1::OnDevicesCleared);
+    connect(bus_, &TSensorBus::ReceiveError, this, [this](TReceiveError error) {
+        ShowReceiveError(QString::fromUtf8(error == TReceiveError::Decoding ? ReplyText::DecodingError
+                                                                            : ReplyText::FrameError));
+    });
+
+    CreateTopRow();
+    StatusBar1 = new TStatusPanels({150, 220, 200, 210}, this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    setStatusBar(StatusBar1);
+    QProgressBar1 = new TCaptionProgressBar(this);
+    QProgressBar1->setObjectName(QStringLiteral("QProgressBar1"));
+    QProgressBar1->hide();
+    Timer3 = new QTimer(this);
+    Timer3->setObjectName(QStringLiteral("Timer3"));
+    Timer3->setInterval(5000);
+    // Its interval is the time the user is told of; a coarse timer may fire 5 % early.
+    Timer3->setTimerType(Qt::PreciseTimer);
+    connect(Timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
+    CreatePages();
 
     FormCreate();
     FormResize();
@@ -112,7 +113,7 @@ void TForm1::CreateSplash()
 
 void TForm1::CreateTopRow()
 {
-    Label24 = MakeLabel(QStringLiteral("Label24"), QStringLiteral("Порт"), this);
+    Label24 = MakeTopLabel(QStringLiteral("Label24"), QStringLiteral("Порт"), this);
     Label24->setGeometry(8, 6, 116, 16);
     ComboBox2 = new QComboBox(this);
     ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
@@ -126,7 +127,7 @@ void TForm1::CreateTopRow()
     connect(ComboBox2, &QComboBox::textActivated, this, &TForm1::ComboBox2Change);
     connect(ComboBox2->lineEdit(), &QLineEdit::textEdited, this, &TForm1::ComboBox2Change);
 
-    Label3 = MakeLabel(QStringLiteral("Label3"), QStringLiteral("Адрес активного датчика"), this);
+    Label3 = MakeTopLabel(QStringLiteral("Label3"), QStringLiteral("Адрес активного датчика"), this);
     Label3->setGeometry(136, 6, 200, 16);
     ComboBox1 = new QComboBox(this);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
@@ -139,80 +140,73 @@ void TForm1::CreateTopRow()
         new TRadioGroup(QStringLiteral("RadioGroup_protocol_obm"), QStringLiteral(" Выбор протокола обмена "),
                         {QStringLiteral("стандартный"), QStringLiteral("Modbus RTU")}, 2, this);
     // 202 px holds both items in the classic 9 pt face; wider desktop fonts get the room they need.
-    RadioGroup_protocol_obm->setGeometry(349, 7, std::max(202, RadioGroup_protocol_obm->sizeHint().width()), 41);
+    RadioGroup_protocol_obm->setGeometry(349, 7, std::max(202, RadioGroup_protocol_obm->sizeHint().width()),
+                                         41);
     RadioGroup_protocol_obm->SetItemIndex(0);
     connect(RadioGroup_protocol_obm, &TRadioGroup::Click, this, &TForm1::RadioGroup_protocol_obmClick);
+}
+
+// The pages are made inside the page control, so that they take the window's font.
+void TForm1::CreatePages()
+{
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->move(0, 56);
+    TabSheet1 = new TSearchPage(*this, searchOrder_, PageControl1);
+    TabSheet5 = new TParamsPage(*this, PageControl1);
+    TabSheet2 = new TStreamPage(*this, Paths().ProgramDir, PageControl1);
+    TabSheet3 = new TLatchPage(*this, searchOrder_, Paths().ProgramDir, PageControl1);
+    const std::pair<QWidget*, QString> pages[] = {{TabSheet1, QStringLiteral("Найти датчик")},
+                                                  {TabSheet5, QStringLiteral("Параметры датчика")},
+                                                  {TabSheet2, QStringLiteral("Поток результатов")},
+                                                  {TabSheet3, QStringLiteral("Защёлкивание результата")}};
+    for (const auto& [page, caption] : pages) {
+        page->setAutoFillBackground(true);
+        PageControl1->addTab(page, caption);
+    }
+    PageControl1->setCurrentWidget(TabSheet1);
+    connect(PageControl1, &QTabWidget::currentChanged, this, &TForm1::PageControl1Change);
+    connect(TabSheet2, &TStreamPage::StreamEnded, this, &TForm1::EnableAfterStream);
+    TabSheet2->installEventFilter(this);
 }
 
 void TForm1::FormCreate()
 {
     setWindowTitle(QStringLiteral("Veltrano ") + GetFileVersionText());
-
-    cursorPlus_ = QCursor(QPixmap(QStringLiteral(":/cursors/plus.xpm")), 0, 0);
-    cursorMinus_ = QCursor(QPixmap(QStringLiteral(":/cursors/minus.xpm")), 0, 0);
-
     FindCom();
-
     TabSheet2->setEnabled(false);
     TabSheet3->setEnabled(false);
     TabSheet5->setEnabled(false);
-
-    Chart1->setBackground(QBrush(Qt::transparent));
-    // The chart claims to paint every pixel itself; with a see-through surface the page must
-    // be painted beneath it first.
-    Chart1->setAttribute(Qt::WA_OpaquePaintEvent, false);
-    FillParamCaptions();
-
-    IniFile ini(paths_.WorkingFile());
-    ini.Load();
     try {
-        ApplySettings(ini);
+        ApplySettings();
     } catch (...) {
         // Whatever could not be applied keeps its default, without a message.
     }
     // Said at once: otherwise the first the user would learn of it is settings gone next start.
-    if (!ini.Writable())
-        NoteUnsavedSettings(ini.Path());
+    if (!settings_->Writable())
+        NoteUnsavedSettings(Paths().WorkingFile());
     FormCreating = false;
 }
 
-void TForm1::ApplySettings(IniFile& ini)
+void TForm1::ApplySettings()
 {
-    using namespace settings;
-    const WindowGeometry stored{ini.ReadInteger(MainForm, Width, DefaultStoredGeometry.Width),
-                                ini.ReadInteger(MainForm, Height, DefaultStoredGeometry.Height),
-                                ini.ReadInteger(MainForm, Top, DefaultStoredGeometry.Top),
-                                ini.ReadInteger(MainForm, Left, DefaultStoredGeometry.Left)};
+    const TSettings& settings = *settings_;
     const QScreen* screen = QGuiApplication::primaryScreen();
-    const WindowGeometry g = RestoreGeometry(stored, screen ? screen->geometry().size() : QSize(1024, 768));
+    const WindowGeometry g =
+        RestoreGeometry(settings.Geometry(), screen ? screen->geometry().size() : QSize(1024, 768));
     resize(g.Width, g.Height);
     move(g.Left, g.Top);
-    if (ini.ReadBool(MainForm, Maximized, false))
+    if (settings.Maximized())
         setWindowState(windowState() | Qt::WindowMaximized);
 
-    Edit4->setText(ini.ReadString(Metki, Blue, QString()));
-    Edit5->setText(ini.ReadString(Metki, Green, QString()));
-    CheckBox2->setChecked(ini.ReadBool(Metki, Checked, false));
-    if (CheckBox2->isChecked()) {
-        CheckBox2Click();
-    } else {
-        Series2->data()->clear();
-        Series3->data()->clear();
-        Chart1->replot(QCustomPlot::rpQueuedReplot);
-    }
-
-    const int port = ComboBox2->findText(ini.ReadString(MainForm, ComPort, QString()),
-                                         Qt::MatchExactly | Qt::MatchCaseSensitive);
+    TabSheet2->ApplySettings();
+    const int port = ComboBox2->findText(settings.Port(), Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (port >= 0)
         ComboBox2->setCurrentIndex(port);
+    TabSheet1->ApplySettings();
 
-    Edit1->setText(ini.ReadString(MainForm, DelayOfFind, QStringLiteral("20")));
-    Edit2->setText(ini.ReadString(MainForm, RangeOfFind, QStringLiteral("3")));
-    LabeledEdit_RecordThrd->setText(ini.ReadString(MainForm, IntervalOfRecord, QStringLiteral("100")));
-
-    // Only the low byte counts; anything but the two known protocols keeps the standard one.
-    const auto mode = static_cast<std::uint8_t>(ini.ReadInteger(MainForm, Protocol, 0) & 0xFF);
-    const TProtocol protocol = mode == 1 ? TProtocol::Modbus : TProtocol::Standard;
+    // Anything but the two known protocols keeps the standard one.
+    const TProtocol protocol = settings.Protocol() == 1 ? TProtocol::Modbus : TProtocol::Standard;
     bus_->SetProtocol(protocol);
     RadioGroup_protocol_obm->SetItemIndex(static_cast<int>(protocol));
 }
@@ -230,29 +224,16 @@ void TForm1::closeEvent(QCloseEvent* event)
 
 void TForm1::FormClose()
 {
-    using namespace settings;
     // A recording still running is written as a stop would write it, not lost with the window.
-    if (CheckBox_RecordThrd->isChecked())
-        CheckBox_RecordThrd->setChecked(false);
+    if (TabSheet2->CheckBox_RecordThrd->isChecked())
+        TabSheet2->CheckBox_RecordThrd->setChecked(false);
     // The operation stops and the port is free at once; nothing it would report is shown.
     bus_->Shutdown();
-    IniFile ini(paths_.WorkingFile());
     if (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) {
-        ini.WriteBool(MainForm, Maximized, true);
+        settings_->SetMaximized(true);
         return;
     }
-    ini.WriteBool(MainForm, Maximized, false);
-    ini.WriteInteger(MainForm, Width, width());
-    ini.WriteInteger(MainForm, Height, height());
-    ini.WriteInteger(MainForm, Top, y());
-    ini.WriteInteger(MainForm, Left, x());
-}
-
-void TForm1::WriteSetting(const QString& section, const QString& key, const QString& value)
-{
-    IniFile ini(paths_.WorkingFile());
-    if (!ini.WriteString(section, key, value))
-        NoteUnsavedSettings(ini.Path());
+    settings_->SetGeometry({width(), height(), y(), x()});
 }
 
 // Settings change on every keystroke, so a message box would stop the user typing; the free
@@ -265,8 +246,9 @@ void TForm1::NoteUnsavedSettings(const QString& file)
     qCWarning(lcApp) << "settings not saved:" << file;
     SetStatusText(3, QStringLiteral("Настройки не сохраняются"));
     if (QLabel* const panel = StatusBar1->Panel(3))
-        panel->setToolTip(QStringLiteral("Файл %1 недоступен для записи: изменённые настройки не будут сохранены.")
-                              .arg(QDir::toNativeSeparators(file)));
+        panel->setToolTip(
+            QStringLiteral("Файл %1 недоступен для записи: изменённые настройки не будут сохранены.")
+                .arg(QDir::toNativeSeparators(file)));
 }
 
 void TForm1::PageControl1Change()
@@ -311,9 +293,7 @@ void TForm1::ComboBox1Change()
     } catch (const EConvertError&) {
         // An entry that is no address names no sensor; the line speed stays as it is.
     }
-    const bool valid = index == ParamsShownIndex && index < static_cast<int>(ParamsLoaded.size()) &&
-                       ParamsLoaded[static_cast<std::size_t>(index)];
-    Label_Hint->setVisible(!valid);
+    TabSheet5->AddressChosen(index);
     ActivateModbus();
 }
 
@@ -334,11 +314,6 @@ void TForm1::AddAddressItem(const QString& text)
     while (at < ComboBox1->count() && ComboBox1->itemText(at).compare(text, Qt::CaseInsensitive) <= 0)
         ++at;
     ComboBox1->insertItem(at, text);
-}
-
-void TForm1::LabeledEdit_RecordThrdChange()
-{
-    WriteSetting(settings::MainForm, settings::IntervalOfRecord, LabeledEdit_RecordThrd->text());
 }
 
 TDevice* TForm1::ChangeDevice(const QString& adr) const
@@ -375,16 +350,49 @@ QString TForm1::StatusText(int panel) const
     return StatusBar1->Text(panel);
 }
 
-QCursor TForm1::RegisteredCursor(int number) const
+int TForm1::SensorCount() const
 {
-    switch (number) {
-    case 1:
-        return cursorPlus_;
-    case 2:
-        return cursorMinus_;
-    default:
-        return QCursor(Qt::ArrowCursor);
-    }
+    return ComboBox1->count();
+}
+
+int TForm1::SelectedIndex() const
+{
+    return ComboBox1->currentIndex();
+}
+
+QString TForm1::SelectedText() const
+{
+    return ComboBox1->currentText();
+}
+
+void TForm1::RenameSelected(const QString& text)
+{
+    UpdateComboBoxOfAdres(text.toLatin1());
+}
+
+void TForm1::ShowReceiveError(const QString& text)
+{
+    SetStatusText(2, text);
+    if (!Timer3->isActive())
+        Timer3->start();
+}
+
+void TForm1::Timer3Timer()
+{
+    Timer3->stop();
+    SetStatusText(2, QString());
+}
+
+QString TForm1::PortPath()
+{
+    return ChoiceCOM(ComboBox2->currentText());
+}
+
+bool TForm1::LaunchThread(TOperationCode LThread)
+{
+    if (LThread == TOperationCode::ReadAllLatches)
+        return bus_->StartReadAllLatches(SelectedDevice());
+    return bus_->Start(LThread, SelectedDevice());
 }
 
 void TForm1::BringToFront()

@@ -1,22 +1,26 @@
-#include "app/AppLog.h"
-#include "app/Unit1.h"
+#include "pages/LatchPage.h"
 #include "bus/SensorBus.h"
 #include "pages/ColumnWidths.h"
 #include "pages/LatchExport.h"
+#include "pages/ModbusTexts.h"
 #include "pages/PageHelpers.h"
+#include "pages/PageHost.h"
+#include "pages/ReplyTexts.h"
+#include "pages/ResultText.h"
+#include "pages/SearchSort.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
 #include <QApplication>
-#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QHeaderView>
 #include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QTableWidget>
+#include <QTime>
 #include <QUrl>
+#include <algorithm>
 
 namespace {
 
@@ -52,35 +56,52 @@ void ShowExportError(QWidget* owner, const QString& text)
     box.exec();
 }
 
+// Latch-table cells begin with four blanks.
+const QString CellIndent = QStringLiteral("    ");
+
+void SetCell(QTableWidget& table, int row, int column, const QString& text)
+{
+    if (QTableWidgetItem* const item = table.item(row, column))
+        item->setText(text);
+    else
+        table.setItem(row, column, new QTableWidgetItem(text));
+}
+
+// The latch-table cell of a result read back, in the form of the protocol it came in.
+QString ResultCell(TProtocol protocol, TLatchColumn column, const TResultField& result, double range)
+{
+    return protocol == TProtocol::Modbus ? ModbusResultText(column, result.Raw, range)
+                                         : LatchResultText(column, result, range);
+}
+
 } // namespace
 
-void TForm1::CreateLatchPage()
+TLatchPage::TLatchPage(TPageHost& host, TSearchOrder& order, const QString& programDir, QWidget* parent)
+    : QWidget(parent), host_(host), order_(order), programDir_(programDir)
 {
-    TabSheet3 = MakePage(QStringLiteral("TabSheet3"));
-    PageControl1->addTab(TabSheet3, QStringLiteral("Защёлкивание результата"));
-
-    Button9 = MakeButton(QStringLiteral("Button9"), QStringLiteral("Защёлкнуть результат"), {4, 8, 168, 25},
-                         TabSheet3);
-    Button10 = MakeButton(QStringLiteral("Button10"), QStringLiteral("Считать из защёлки"), {4, 40, 168, 25},
-                          TabSheet3);
+    setObjectName(QStringLiteral("TabSheet3"));
+    Button9 =
+        MakeButton(QStringLiteral("Button9"), QStringLiteral("Защёлкнуть результат"), {4, 8, 168, 25}, this);
+    Button10 =
+        MakeButton(QStringLiteral("Button10"), QStringLiteral("Считать из защёлки"), {4, 40, 168, 25}, this);
     Button11 = MakeButton(QStringLiteral("Button11"), QStringLiteral("Считать последний результат"),
-                          {4, 72, 168, 25}, TabSheet3);
-    connect(Button9, &QPushButton::clicked, this, &TForm1::Button9Click);
-    connect(Button10, &QPushButton::clicked, this, &TForm1::Button10Click);
-    connect(Button11, &QPushButton::clicked, this, &TForm1::Button11Click);
+                          {4, 72, 168, 25}, this);
+    connect(Button9, &QPushButton::clicked, this, &TLatchPage::Button9Click);
+    connect(Button10, &QPushButton::clicked, this, &TLatchPage::Button10Click);
+    connect(Button11, &QPushButton::clicked, this, &TLatchPage::Button11Click);
     Button_LatchAll = MakeButton(QStringLiteral("Button_LatchAll"), QStringLiteral("Защёлкнуть все"),
-                                 {4, 120, 168, 25}, TabSheet3);
+                                 {4, 120, 168, 25}, this);
     // The narrow button column cuts long captions at the smallest window; the hint keeps them whole.
     for (QPushButton* button : {Button9, Button10, Button11, Button_LatchAll})
         button->setToolTip(button->text());
     Button_ReadAllLanch = MakeButton(QStringLiteral("Button_ReadAllLanch"), QStringLiteral("Считать все"),
-                                     {4, 152, 168, 25}, TabSheet3);
-    connect(Button_LatchAll, &QPushButton::clicked, this, &TForm1::Button_LatchAllClick);
-    connect(Button_ReadAllLanch, &QPushButton::clicked, this, &TForm1::Button_ReadAllLanchClick);
+                                     {4, 152, 168, 25}, this);
+    connect(Button_LatchAll, &QPushButton::clicked, this, &TLatchPage::Button_LatchAllClick);
+    connect(Button_ReadAllLanch, &QPushButton::clicked, this, &TLatchPage::Button_ReadAllLanchClick);
 
     // Row 0 of the table is the header; it stays in view as the widget's horizontal header, so
     // data row k of the table is widget row k - 1.
-    StringGrid1 = new QTableWidget(1, 6, TabSheet3);
+    StringGrid1 = new QTableWidget(1, 6, this);
     StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
     StringGrid1->setAccessibleName(QStringLiteral("Таблица результатов"));
     StringGrid1->move(176, 8);
@@ -96,21 +117,25 @@ void TForm1::CreateLatchPage()
     StringGrid1->setHorizontalHeaderLabels(LatchHeaders);
 
     Button_ClearTable = MakeButton(QStringLiteral("Button_ClearTable"), QStringLiteral("Очистить таблицу"),
-                                   {176, 0, 150, 25}, TabSheet3);
+                                   {176, 0, 150, 25}, this);
     BitBtn_Excel = MakeIconButton(QStringLiteral("BitBtn_Excel"), QStringLiteral("Экспорт таблицы в Excel"),
-                                  QStringLiteral(":/icons/export-sheet.png"), TabSheet3);
+                                  QStringLiteral(":/icons/export-sheet.png"), this);
     BitBtn_TXT =
         MakeIconButton(QStringLiteral("BitBtn_TXT"), QStringLiteral("Экспорт таблицы в текстовый файл "),
-                       QStringLiteral(":/icons/export-text.png"), TabSheet3);
+                       QStringLiteral(":/icons/export-text.png"), this);
     BitBtn_Excel->move(340, 0);
     BitBtn_TXT->move(380, 0);
-    connect(Button_ClearTable, &QPushButton::clicked, this, &TForm1::Button_ClearTableClick);
-    connect(BitBtn_Excel, &QPushButton::clicked, this, &TForm1::BitBtn_ExcelClick);
-    connect(BitBtn_TXT, &QPushButton::clicked, this, &TForm1::BitBtn_TXTClick);
+    connect(Button_ClearTable, &QPushButton::clicked, this, &TLatchPage::Button_ClearTableClick);
+    connect(BitBtn_Excel, &QPushButton::clicked, this, &TLatchPage::BitBtn_ExcelClick);
+    connect(BitBtn_TXT, &QPushButton::clicked, this, &TLatchPage::BitBtn_TXTClick);
     OpenDocument = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+
+    TSensorBus& bus = host_.Bus();
+    connect(&bus, &TSensorBus::OperationFinished, this, &TLatchPage::OnFinished);
+    connect(&bus, &TSensorBus::SensorReplied, this, &TLatchPage::OnReplied);
 }
 
-void TForm1::LayoutLatchPage(int W, int H)
+void TLatchPage::Layout(int W, int H)
 {
     Button_ClearTable->move(Button_ClearTable->x(), H - 164);
     BitBtn_Excel->move(BitBtn_Excel->x(), H - 167);
@@ -124,42 +149,49 @@ void TForm1::LayoutLatchPage(int W, int H)
 }
 
 // The reply of each single-sensor request adds its row to the table.
-void TForm1::Button9Click()
+void TLatchPage::StartOnSelected(TOperationCode code)
 {
-    if (ComboBox1->count() > 0)
-        LaunchThread(TOperationCode::Latch);
+    if (host_.SensorCount() == 0)
+        return;
+    if (code == TOperationCode::ReadAllLatches)
+        host_.Bus().StartReadAllLatches(host_.SelectedDevice());
+    else
+        host_.Bus().Start(code, host_.SelectedDevice());
 }
 
-void TForm1::Button10Click()
+void TLatchPage::Button9Click()
 {
-    if (ComboBox1->count() > 0)
-        LaunchThread(TOperationCode::ReadLatch);
+    StartOnSelected(TOperationCode::Latch);
 }
 
-void TForm1::Button11Click()
+void TLatchPage::Button10Click()
 {
-    if (ComboBox1->count() > 0)
-        LaunchThread(TOperationCode::ReadLastResult);
+    StartOnSelected(TOperationCode::ReadLatch);
 }
 
-void TForm1::Button_ReadAllLanchClick()
+void TLatchPage::Button11Click()
 {
-    if (ComboBox1->count() > 0)
-        LaunchThread(TOperationCode::ReadAllLatches);
+    StartOnSelected(TOperationCode::ReadLastResult);
+}
+
+void TLatchPage::Button_ReadAllLanchClick()
+{
+    StartOnSelected(TOperationCode::ReadAllLatches);
 }
 
 // One broadcast at each line speed in use, slowest first, as the result list sorts by speed.
-void TForm1::Button_LatchAllClick()
+void TLatchPage::Button_LatchAllClick()
 {
-    if (ComboBox1->count() == 0 || bus_->Devices().Count() == 0 || bus_->Busy())
+    TSensorBus& bus = host_.Bus();
+    if (host_.SensorCount() == 0 || bus.Devices().Count() == 0 || bus.Busy())
         return;
-    SortColumn = 1;
-    Sort();
+    order_.Column = SearchColumn::Speed;
+    order_.Order = SearchSortOrder(SearchRowsOf(bus.Devices()), order_.Column);
     std::vector<int> speeds;
-    for (const std::int32_t index : SortOrder)
-        if (const TDevice* const device = bus_->Devices().At(index))
+    for (const std::int32_t index : order_.Order)
+        if (const TDevice* const device = bus.Devices().At(index))
             speeds.push_back(device->ComPortSpeed.load());
-    bus_->StartLatchAll(LatchAllSpeeds(speeds), SelectedDevice());
+    bus.StartLatchAll(LatchAllSpeeds(speeds), host_.SelectedDevice());
 }
 
 std::vector<int> LatchAllSpeeds(const std::vector<int>& ascendingSpeeds)
@@ -173,7 +205,7 @@ std::vector<int> LatchAllSpeeds(const std::vector<int>& ascendingSpeeds)
     return speeds;
 }
 
-void TForm1::Button_ClearTableClick()
+void TLatchPage::Button_ClearTableClick()
 {
     CountRowTable = 0;
     StringGrid1->setRowCount(1);
@@ -184,9 +216,9 @@ void TForm1::Button_ClearTableClick()
 
 // No spreadsheet program is driven: the workbook is written as a file and handed to whatever
 // the desktop opens such files with. Nothing is opened unless the new workbook is complete.
-void TForm1::BitBtn_ExcelClick()
+void TLatchPage::BitBtn_ExcelClick()
 {
-    const QString path = QDir(paths_.ProgramDir).filePath(WorkbookFileName);
+    const QString path = QDir(programDir_).filePath(WorkbookFileName);
     QString why;
     bool written = false;
     bool opened = false;
@@ -196,7 +228,7 @@ void TForm1::BitBtn_ExcelClick()
         opened = written && OpenDocument && OpenDocument(QUrl::fromLocalFile(path));
     }
     if (!written) {
-        qCWarning(lcApp) << "workbook not written:" << path << why;
+        qCWarning(lcPages) << "workbook not written:" << path << why;
         ShowExportError(this, QStringLiteral("Ошибка создания таблицы в Excel!"));
     } else if (!opened) {
         ShowExportError(this, QStringLiteral("Невозможно запустить Excel"));
@@ -205,15 +237,63 @@ void TForm1::BitBtn_ExcelClick()
 
 // A file that could not be written is reported, and nothing is opened: an older Report.txt
 // must not pass for the table the user has just exported.
-void TForm1::BitBtn_TXTClick()
+void TLatchPage::BitBtn_TXTClick()
 {
-    const QString path = QDir(paths_.ProgramDir).filePath(ReportFileName);
+    const QString path = QDir(programDir_).filePath(ReportFileName);
     QString why;
     if (!WriteReport(path, LatchTableOf(*StringGrid1), &why)) {
-        qCWarning(lcApp) << "report not written:" << path << why;
+        qCWarning(lcPages) << "report not written:" << path << why;
         ShowExportError(this, QStringLiteral("Ошибка записи файла Report.txt"));
         return;
     }
     if (OpenDocument)
         OpenDocument(QUrl::fromLocalFile(path));
+}
+
+void TLatchPage::OnReplied(TDevice* device, const TReplyNote& note)
+{
+    const int address = device->AddressNumber();
+    const TProtocol protocol = host_.Bus().Protocol();
+    switch (note.Event) {
+    case TReplyEvent::Latched:
+        host_.SetStatusText(1, QString::fromUtf8(ReplyText::ResultLatched));
+        AddLatchRow(address, LatchConfirmColumn, QString::fromUtf8(ReplyText::LatchedCell));
+        break;
+    case TReplyEvent::LatchedResultRead:
+        AddLatchRow(address, LatchReadColumn,
+                    ResultCell(protocol, LatchReadColumn, note.Result, device->ID_D));
+        host_.SetStatusText(1, QString::fromUtf8(ReplyText::LatchedResultRead));
+        break;
+    case TReplyEvent::LastResultRead:
+        host_.SetStatusText(1, QString::fromUtf8(ReplyText::LastResultRead));
+        AddLatchRow(address, LastResultColumn,
+                    ResultCell(protocol, LastResultColumn, note.Result, device->ID_D));
+        break;
+    default:
+        break;
+    }
+}
+
+void TLatchPage::OnFinished(TOperationCode code, const TOutcome& outcome)
+{
+    if (code != TOperationCode::LatchAll || outcome.Kind != TOutcomeKind::Done)
+        return;
+    host_.SetStatusText(1, QStringLiteral("Результаты защёлкнуты"));
+    AddLatchRow(-1, LatchConfirmColumn, QStringLiteral("           Защёлкнуты все"));
+}
+
+// The table's header row is the widget's own header, so data row k is widget row k - 1.
+void TLatchPage::AddLatchRow(int addressNumber, TLatchColumn column, const QString& text)
+{
+    ++CountRowTable;
+    StringGrid1->setRowCount(CountRowTable);
+    const int row = CountRowTable - 1;
+    SetCell(*StringGrid1, row, 0, CellIndent + QString::number(CountRowTable));
+    SetCell(*StringGrid1, row, 1,
+            addressNumber < 0 ? CellIndent : CellIndent + QString::number(addressNumber));
+    SetCell(*StringGrid1, row, 2, CellIndent + QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
+    for (const int resultColumn : {LatchConfirmColumn, LatchReadColumn, LastResultColumn})
+        SetCell(*StringGrid1, row, resultColumn, resultColumn == column ? text : QString());
+    StringGrid1->setCurrentCell(row, 0);
+    StringGrid1->scrollToItem(StringGrid1->item(row, 0));
 }

@@ -40,10 +40,4 @@ QLineEdit* MakeEdit(const QString& name, const QRect& at, QLabel* label, QWidget
     return edit;
 }
 
-QWidget* MakePage(const QString& name)
-{
-    auto* page = new QWidget;
-    page->setObjectName(name);
-    page->setAutoFillBackground(true);
-    return page;
-}
+Q_LOGGING_CATEGORY(lcPages, "veltrano.pages", QtWarningMsg)

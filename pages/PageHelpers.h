@@ -1,4 +1,5 @@
 #pragma once
+#include <QLoggingCategory>
 #include <QRect>
 #include <QString>
 
@@ -13,5 +14,7 @@ QPushButton* MakeButton(const QString& name, const QString& caption, const QRect
 QLabel* MakeLabel(const QString& name, const QString& text, const QRect& at, QWidget* parent);
 // An edit box whose accessible name is its label's text; the label becomes its buddy.
 QLineEdit* MakeEdit(const QString& name, const QRect& at, QLabel* label, QWidget* parent);
-// A page of the page control, without a layout: its controls are placed by hand.
-QWidget* MakePage(const QString& name);
+
+// What the pages could not do (an export, a search start), for a look at what went wrong;
+// QT_LOGGING_RULES="veltrano.pages.debug=true" shows it all.
+Q_DECLARE_LOGGING_CATEGORY(lcPages)

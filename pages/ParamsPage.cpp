@@ -1,34 +1,26 @@
-#include "app/Unit1.h"
+#include "pages/ParamsPage.h"
 #include "bus/SensorBus.h"
 #include "convert/Unit_Utils.h"
 #include "pages/PageHelpers.h"
+#include "pages/PageHost.h"
 #include "pages/ParamSet.h"
 #include "pages/ParamValidation.h"
+#include "pages/ReplyTexts.h"
 #include "protocol/DeviceUnit.h"
 #include "widgets/ParamGrid.h"
 #include "widgets/RadioGroup.h"
-#include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTabWidget>
 #include <QTableWidget>
 #include <algorithm>
 #include <optional>
 
 namespace {
 constexpr int ValueColumn = 1;
-
-// What an operation started from this page holds until it ends.
-void DisableForOperation(TForm1& form)
-{
-    form.PageControl1->setEnabled(false);
-    form.ComboBox1->setEnabled(false);
-    form.RadioGroup_protocol_obm->setEnabled(false);
-}
 
 // What the write sends, from the page as it stands; none when a value does not fit its register.
 std::optional<TWritePlan> WritePlanOf(const TParamTexts& page, const TDevice& record, int address,
@@ -60,31 +52,29 @@ void FocusGroup(TRadioGroup& group)
 }
 } // namespace
 
-void TForm1::CreateParamsPage()
+TParamsPage::TParamsPage(TPageHost& host, QWidget* parent) : QWidget(parent), host_(host)
 {
-    TabSheet5 = MakePage(QStringLiteral("TabSheet5"));
-    PageControl1->addTab(TabSheet5, QStringLiteral("Параметры датчика"));
-
+    setObjectName(QStringLiteral("TabSheet5"));
     // Left of the grid, in the width the grid leaves at the smallest window: the buttons with
     // the result computation beside them, then the outputs, then the object type.
     Button1 =
-        MakeButton(QStringLiteral("Button1"), QStringLiteral("Читать параметры"), {4, 4, 196, 25}, TabSheet5);
-    Button4 = MakeButton(QStringLiteral("Button4"), QStringLiteral("Записать параметры"), {4, 31, 196, 25},
-                         TabSheet5);
+        MakeButton(QStringLiteral("Button1"), QStringLiteral("Читать параметры"), {4, 4, 196, 25}, this);
+    Button4 =
+        MakeButton(QStringLiteral("Button4"), QStringLiteral("Записать параметры"), {4, 31, 196, 25}, this);
     Button8 = MakeButton(QStringLiteral("Button8"), QStringLiteral("Параметры по умолчанию"),
-                         {4, 58, 196, 25}, TabSheet5);
-    Button15 = MakeButton(QStringLiteral("Button15"), QStringLiteral("Записать во FLASH"), {4, 85, 196, 25},
-                          TabSheet5);
-    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
-    connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
-    connect(Button8, &QPushButton::clicked, this, &TForm1::Button8Click);
-    connect(Button15, &QPushButton::clicked, this, &TForm1::Button15Click);
+                         {4, 58, 196, 25}, this);
+    Button15 =
+        MakeButton(QStringLiteral("Button15"), QStringLiteral("Записать во FLASH"), {4, 85, 196, 25}, this);
+    connect(Button1, &QPushButton::clicked, this, &TParamsPage::Button1Click);
+    connect(Button4, &QPushButton::clicked, this, &TParamsPage::Button4Click);
+    connect(Button8, &QPushButton::clicked, this, &TParamsPage::Button8Click);
+    connect(Button15, &QPushButton::clicked, this, &TParamsPage::Button15Click);
     RadioGroup6 =
         new TRadioGroup(QStringLiteral("RadioGroup6"), QStringLiteral("Способ вычисления результата:"),
-                        ResultComputationTexts(), 1, TabSheet5);
+                        ResultComputationTexts(), 1, this);
     RadioGroup6->setGeometry(206, 4, 202, 60);
 
-    GroupBox2 = new QGroupBox(QStringLiteral("Настройка дискретных выходов"), TabSheet5);
+    GroupBox2 = new QGroupBox(QStringLiteral("Настройка дискретных выходов"), this);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
     GroupBox2->setGeometry(4, 114, 404, 152);
     RadioGroup1 = new TRadioGroup(QStringLiteral("RadioGroup1"), QStringLiteral("Первый дискретный выход"),
@@ -95,10 +85,10 @@ void TForm1::CreateParamsPage()
     RadioGroup2->setGeometry(4, 82, 396, 66);
 
     RadioGroup5 = new TRadioGroup(QStringLiteral("RadioGroup5"), QStringLiteral("Тип объекта:"),
-                                  ObjectTypeTexts(), 1, TabSheet5);
+                                  ObjectTypeTexts(), 1, this);
     RadioGroup5->setGeometry(4, 268, 404, 162);
 
-    KGrid1 = new QTableWidget(21, 2, TabSheet5);
+    KGrid1 = new QTableWidget(21, 2, this);
     KGrid1->setObjectName(QStringLiteral("KGrid1"));
     KGrid1->setAccessibleName(QStringLiteral("Параметры датчика"));
     KGrid1->move(412, 4);
@@ -117,7 +107,7 @@ void TForm1::CreateParamsPage()
 
     Label_Hint = MakeLabel(QStringLiteral("Label_Hint"),
                            QStringLiteral("Параметры не действительны для выбранного датчика!"),
-                           {412, 412, 380, 18}, TabSheet5);
+                           {412, 412, 380, 18}, this);
     QFont hintFont = Label_Hint->font();
     hintFont.setBold(true);
     Label_Hint->setFont(hintFont);
@@ -125,9 +115,34 @@ void TForm1::CreateParamsPage()
     hintPalette.setColor(QPalette::WindowText, Qt::red);
     Label_Hint->setPalette(hintPalette);
     Label_Hint->hide();
+    FillParamCaptions();
+
+    TSensorBus& bus = host_.Bus();
+    connect(&bus, &TSensorBus::OperationFinished, this, &TParamsPage::OnFinished);
+    connect(&bus, &TSensorBus::SensorReplied, this, &TParamsPage::OnReplied);
+    connect(&bus, &TSensorBus::Progress, this, [this](TOperationCode, TProgress step) {
+        if (step == TProgress::Reading)
+            host_.SetStatusText(1, QStringLiteral("Чтение..."));
+    });
+    // What a new search finds has had no parameters read yet.
+    connect(&bus, &TSensorBus::SearchPassesDone, this, [this](int found) {
+        if (found == 0)
+            return;
+        ParamsLoaded.assign(static_cast<std::size_t>(found), false);
+        Label_Hint->show();
+    });
 }
 
-void TForm1::FillParamCaptions()
+void TParamsPage::Layout(int W, int H)
+{
+    Q_UNUSED(H);
+    const int pageWidth = W - 6;
+    KGrid1->resize(pageWidth - KGrid1->x() - 10, KGrid1->rowCount() * 19 + 5);
+    Label_Hint->setGeometry(KGrid1->x(), KGrid1->y() + KGrid1->height() + 4, KGrid1->width(),
+                            Label_Hint->height());
+}
+
+void TParamsPage::FillParamCaptions()
 {
     for (int row = 0; row < ParamRowCount; ++row) {
         const QString& caption = ParamRows()[row].Caption;
@@ -145,70 +160,59 @@ void TForm1::FillParamCaptions()
 }
 
 // The page control, the address box and the protocol selector stay disabled until the echo has
-// been handled. A save that cannot start (no sensor listed, another operation running) leaves
-// them as they are, so that nothing stays disabled with no operation to enable it again.
-void TForm1::Button15Click()
+// been handled; a save that cannot start disables nothing.
+void TParamsPage::Button15Click()
 {
-    if (ComboBox1->count() == 0 || bus_->Busy())
+    if (host_.SensorCount() == 0 || host_.Bus().Busy())
         return;
-    DisableForOperation(*this);
-    SetStatusText(1, QStringLiteral("Запись параметров во FLASH..."));
-    if (LaunchThread(TOperationCode::SaveToFlash))
-        return;
-    EnableAfterWrite();
-    SetStatusText(1, QString());
+    if (host_.Bus().Start(TOperationCode::SaveToFlash, host_.SelectedDevice()))
+        host_.SetStatusText(1, QStringLiteral("Запись параметров во FLASH..."));
 }
 
-// A read that another operation holds off disables nothing; one that fails to start is undone.
-void TForm1::Button1Click()
+// A read that another operation holds off changes nothing; one without a sensor behind the
+// address box marks the grid as not loaded.
+void TParamsPage::Button1Click()
 {
-    if (ComboBox1->count() == 0 || bus_->Busy())
+    if (host_.SensorCount() == 0 || host_.Bus().Busy())
         return;
-    DisableForOperation(*this);
-    if (!LaunchThread(TOperationCode::ReadParameters))
+    if (!host_.Bus().Start(TOperationCode::ReadParameters, host_.SelectedDevice()))
         UndoParamReadStart();
 }
 
-void TForm1::Button8Click()
+void TParamsPage::Button8Click()
 {
-    if (ComboBox1->count() == 0 || bus_->Busy())
+    if (host_.SensorCount() == 0 || host_.Bus().Busy())
         return;
-    DisableForOperation(*this);
-    SetStatusText(1, QStringLiteral("Установка параметров по умолчанию..."));
-    if (LaunchThread(TOperationCode::Defaults))
-        return;
-    EnableAfterWrite();
-    SetStatusText(1, QString());
+    if (host_.Bus().Start(TOperationCode::Defaults, host_.SelectedDevice()))
+        host_.SetStatusText(1, QStringLiteral("Установка параметров по умолчанию..."));
 }
 
 // The address box takes the new address as the write starts, as the record does: every reply
-// from then on comes from the new one. A write that does not start puts it back, so nothing stays
-// renamed or disabled.
-void TForm1::Button4Click()
+// from then on comes from the new one. A write that does not start puts it back.
+void TParamsPage::Button4Click()
 {
-    if (ComboBox1->count() == 0 || !Correct_Enter_Param())
+    if (host_.SensorCount() == 0 || !Correct_Enter_Param())
         return;
-    TDevice* const record = SelectedDevice();
+    TDevice* const record = host_.SelectedDevice();
     std::int64_t address = 0;
-    if (bus_->Busy() || !record || !ParamInteger(KGrid1->item(ParamRow::Address, ValueColumn)->text(), address))
+    if (host_.Bus().Busy() || !record ||
+        !ParamInteger(KGrid1->item(ParamRow::Address, ValueColumn)->text(), address))
         return;
     const std::optional<TWritePlan> plan =
-        WritePlanOf(ParamPageTexts(), *record, static_cast<int>(address), bus_->Protocol());
+        WritePlanOf(ParamPageTexts(), *record, static_cast<int>(address), host_.Bus().Protocol());
     if (!plan)
         return;
-    DisableForOperation(*this);
-    writeOldAddress_ = ComboBox1->currentText().toLatin1();
-    UpdateComboBoxOfAdres(QByteArray::number(address));
-    if (!bus_->StartWrite(record, *plan)) {
-        UpdateComboBoxOfAdres(writeOldAddress_);
-        EnableAfterWrite();
+    writeOldAddress_ = host_.SelectedText();
+    host_.RenameSelected(QString::number(address));
+    if (!host_.Bus().StartWrite(record, *plan)) {
+        host_.RenameSelected(writeOldAddress_);
         return;
     }
-    SetStatusText(1, QStringLiteral("Запись..."));
+    host_.SetStatusText(1, QStringLiteral("Запись..."));
     Label_Hint->hide();
 }
 
-void TForm1::FillForm(const TDevice& record)
+void TParamsPage::FillForm(const TDevice& record)
 {
     // An editor still open would write its stale text back over the new value.
     KGrid1->setCurrentCell(-1, -1);
@@ -220,21 +224,87 @@ void TForm1::FillForm(const TDevice& record)
     RadioGroup6->SetItemIndex(texts.radio6);
     RadioGroup5->SetItemIndex(texts.radio5);
 
-    SetStatusText(1, QStringLiteral("Чтение параметров завершено"));
-    PageControl1->setEnabled(true);
-    ComboBox1->setEnabled(true);
-    ActivateModbus();
-    const int index = ComboBox1->currentIndex();
+    host_.SetStatusText(1, QStringLiteral("Чтение параметров завершено"));
+    const int index = host_.SelectedIndex();
     ParamsShownIndex = index;
     if (index >= 0) {
         if (ParamsLoaded.size() <= static_cast<std::size_t>(index))
-            ParamsLoaded.resize(static_cast<std::size_t>(ComboBox1->count()), false);
+            ParamsLoaded.resize(static_cast<std::size_t>(std::max(host_.SensorCount(), index + 1)), false);
         ParamsLoaded[static_cast<std::size_t>(index)] = true;
     }
     Label_Hint->hide();
 }
 
-TParamTexts TForm1::ParamPageTexts() const
+void TParamsPage::AddressChosen(int index)
+{
+    const bool valid = index == ParamsShownIndex && index < static_cast<int>(ParamsLoaded.size()) &&
+                       ParamsLoaded[static_cast<std::size_t>(index)];
+    Label_Hint->setVisible(!valid);
+}
+
+void TParamsPage::OnFinished(TOperationCode code, const TOutcome& outcome)
+{
+    const bool done = outcome.Kind == TOutcomeKind::Done;
+    // Refused or unable to go on: no timeout message, and the page is left as it was.
+    const bool ended = outcome.Kind == TOutcomeKind::Refused || outcome.Kind == TOutcomeKind::Failed;
+    const bool timedOut = outcome.Kind == TOutcomeKind::Timeout || outcome.Kind == TOutcomeKind::PortLost;
+    switch (code) {
+    case TOperationCode::ReadParameters:
+    case TOperationCode::Defaults:
+        if (done) {
+            if (const TDevice* const record = host_.SelectedDevice())
+                FillForm(*record);
+            else
+                UndoParamReadStart();
+        } else if (ended) {
+            UndoParamReadStart();
+        }
+        break;
+    case TOperationCode::WriteParameters:
+        if (done) {
+            host_.SetStatusText(1, QStringLiteral("Параметры записаны"));
+        } else if (timedOut || ended) {
+            RollBackParameterWrite(outcome.AddressWritten);
+            if (ended)
+                host_.SetStatusText(1, QString());
+        }
+        break;
+    case TOperationCode::SaveToFlash:
+        if (done)
+            host_.SetStatusText(1, QStringLiteral("Параметры записаны во FLASH"));
+        else if (ended)
+            host_.SetStatusText(1, QString());
+        break;
+    default:
+        break;
+    }
+}
+
+void TParamsPage::OnReplied(TDevice*, const TReplyNote& note)
+{
+    if (note.Event == TReplyEvent::DefaultsSet)
+        host_.SetStatusText(1, QString::fromUtf8(ReplyText::DefaultsSet));
+}
+
+void TParamsPage::UndoParamReadStart()
+{
+    const int index = host_.SelectedIndex();
+    if (index >= 0 && static_cast<std::size_t>(index) < ParamsLoaded.size())
+        ParamsLoaded[static_cast<std::size_t>(index)] = false;
+    Label_Hint->show();
+    host_.SetStatusText(1, QString());
+}
+
+// The bus has given the record its old address back unless the sensor took the new one; the
+// address box follows it.
+void TParamsPage::RollBackParameterWrite(bool addressWritten)
+{
+    Label_Hint->show();
+    if (!addressWritten)
+        host_.RenameSelected(writeOldAddress_);
+}
+
+TParamTexts TParamsPage::ParamPageTexts() const
 {
     TParamTexts texts;
     for (int row = 0; row < ParamRowCount; ++row) {
@@ -248,11 +318,11 @@ TParamTexts TForm1::ParamPageTexts() const
     return texts;
 }
 
-bool TForm1::Correct_Enter_Param()
+bool TParamsPage::Correct_Enter_Param()
 {
     const TParamCheck check = ::Correct_Enter_Param(ParamPageTexts());
     if (check.Correction) {
-        if (TDevice* const record = SelectedDevice())
+        if (TDevice* const record = host_.SelectedDevice())
             StoreCorrection(*check.Correction, *record);
     }
     if (check.Passed)

@@ -1,31 +1,26 @@
-#include "app/AppLog.h"
-#include "app/Unit1.h"
+#include "pages/SearchPage.h"
 #include "bus/SensorBus.h"
+#include "convert/Unit_Utils.h"
 #include "pages/ColumnWidths.h"
 #include "pages/PageHelpers.h"
+#include "pages/PageHost.h"
+#include "pages/ReplyTexts.h"
 #include "pages/SearchInput.h"
-#include "pages/SearchSort.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "widgets/ProgressBar.h"
-#include "widgets/RadioGroup.h"
-#include <QComboBox>
+#include "settings/Settings.h"
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QTreeWidget>
 #include <algorithm>
-#include <stdexcept>
 
 namespace {
-// Every pass advances the bar once per address: eight passes fill it.
-constexpr int SearchSpeedCount = 8;
-
 const QString SearchDone = QStringLiteral("Поиск завершён");
+const QString SearchNotFound = QStringLiteral("Поиск завершён: не найдено");
 const QString SearchFailed = QStringLiteral("Поиск завершён: ошибка поиска");
 
 void AppendSearchRow(QTreeWidget& list, const TSearchRow& row)
@@ -36,38 +31,26 @@ void AppendSearchRow(QTreeWidget& list, const TSearchRow& row)
         item->setTextAlignment(column, Qt::AlignCenter);
 }
 
-std::vector<TSearchRow> FoundRows(const TDeviceList& devices)
-{
-    std::vector<TSearchRow> rows;
-    const int count = devices.Count();
-    rows.reserve(static_cast<std::size_t>(count));
-    for (int index = 0; index < count; ++index) {
-        if (const TDevice* const device = devices.At(index))
-            rows.push_back(SearchRowOf(*device));
-    }
-    return rows;
-}
 } // namespace
 
-void TForm1::CreateSearchPage()
+TSearchPage::TSearchPage(TPageHost& host, TSearchOrder& order, QWidget* parent)
+    : QWidget(parent), host_(host), order_(order)
 {
-    TabSheet1 = MakePage(QStringLiteral("TabSheet1"));
-    PageControl1->addTab(TabSheet1, QStringLiteral("Найти датчик"));
-
+    setObjectName(QStringLiteral("TabSheet1"));
     Button5 =
-        MakeButton(QStringLiteral("Button5"), QStringLiteral("Искать датчики"), {38, 46, 129, 25}, TabSheet1);
-    Button3 = MakeButton(QStringLiteral("Button3"), QStringLiteral("Включить датчик"), {38, 85, 129, 25},
-                         TabSheet1);
-    Button2 = MakeButton(QStringLiteral("Button2"), QStringLiteral("Выключить датчик"), {40, 124, 129, 25},
-                         TabSheet1);
-    Button12 = MakeButton(QStringLiteral("Button12"), QStringLiteral("Настроить датчик"), {38, 164, 129, 25},
-                          TabSheet1);
-    connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
-    connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
-    connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
-    connect(Button12, &QPushButton::clicked, this, &TForm1::Button12Click);
+        MakeButton(QStringLiteral("Button5"), QStringLiteral("Искать датчики"), {38, 46, 129, 25}, this);
+    Button3 =
+        MakeButton(QStringLiteral("Button3"), QStringLiteral("Включить датчик"), {38, 85, 129, 25}, this);
+    Button2 =
+        MakeButton(QStringLiteral("Button2"), QStringLiteral("Выключить датчик"), {40, 124, 129, 25}, this);
+    Button12 =
+        MakeButton(QStringLiteral("Button12"), QStringLiteral("Настроить датчик"), {38, 164, 129, 25}, this);
+    connect(Button5, &QPushButton::clicked, this, &TSearchPage::Button5Click);
+    connect(Button3, &QPushButton::clicked, this, &TSearchPage::Button3Click);
+    connect(Button2, &QPushButton::clicked, this, &TSearchPage::Button2Click);
+    connect(Button12, &QPushButton::clicked, this, &TSearchPage::Button12Click);
 
-    GroupBox1 = new QGroupBox(QStringLiteral("Параметры поиска"), TabSheet1);
+    GroupBox1 = new QGroupBox(QStringLiteral("Параметры поиска"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setGeometry(2, 281, 197, 96);
     Label12 = MakeLabel(QStringLiteral("Label12"), QStringLiteral("Задержка при поиске:"), {6, 18, 185, 16},
@@ -82,10 +65,10 @@ void TForm1::CreateSearchPage()
     Edit2 = MakeEdit(QStringLiteral("Edit2"), {140, 65, 41, 21}, Label14, GroupBox1);
     Edit2->setMaxLength(3);
     Edit2->setText(QStringLiteral("3"));
-    connect(Edit1, &QLineEdit::textChanged, this, &TForm1::Edit1Change);
-    connect(Edit2, &QLineEdit::textChanged, this, &TForm1::Edit2Change);
+    connect(Edit1, &QLineEdit::textChanged, this, &TSearchPage::Edit1Change);
+    connect(Edit2, &QLineEdit::textChanged, this, &TSearchPage::Edit2Change);
 
-    ListView1 = new QTreeWidget(TabSheet1);
+    ListView1 = new QTreeWidget(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setAccessibleName(QStringLiteral("Найденные датчики"));
     ListView1->move(201, 24);
@@ -113,10 +96,21 @@ void TForm1::CreateSearchPage()
     header->setTextElideMode(Qt::ElideRight);
     for (int column = 0; column < 6; ++column)
         ListView1->headerItem()->setToolTip(column, ListView1->headerItem()->text(column));
-    connect(header, &QHeaderView::sectionClicked, this, &TForm1::ListView1ColumnClick);
+    connect(header, &QHeaderView::sectionClicked, this, &TSearchPage::ListView1ColumnClick);
+
+    TSensorBus& bus = host_.Bus();
+    connect(&bus, &TSensorBus::OperationStarted, this, &TSearchPage::OnStarted);
+    connect(&bus, &TSensorBus::OperationFinished, this, &TSearchPage::OnFinished);
+    connect(&bus, &TSensorBus::SensorReplied, this, &TSearchPage::OnReplied);
 }
 
-void TForm1::LayoutSearchPage(int W, int H)
+void TSearchPage::ApplySettings()
+{
+    Edit1->setText(host_.Settings().SearchDelay());
+    Edit2->setText(host_.Settings().SearchBound());
+}
+
+void TSearchPage::Layout(int W, int H)
 {
     ListView1->resize(W - 215, H - 163);
     const int LW = ListView1->width();
@@ -129,42 +123,43 @@ void TForm1::LayoutSearchPage(int W, int H)
     ListView1->setColumnWidth(5, LW - sum - 5);
 }
 
-void TForm1::Edit1Change()
+void TSearchPage::Edit1Change()
 {
-    WriteSetting(settings::MainForm, settings::DelayOfFind, Edit1->text());
+    host_.Settings().SetSearchDelay(Edit1->text());
 }
 
-void TForm1::Edit2Change()
+void TSearchPage::Edit2Change()
 {
-    WriteSetting(settings::MainForm, settings::RangeOfFind, Edit2->text());
+    host_.Settings().SetSearchBound(Edit2->text());
 }
 
 // The switching buttons leave every control usable while their operation runs.
-void TForm1::Button3Click()
+void TSearchPage::SwitchButtonClick(TOperationCode code)
 {
-    SetStatusText(0, QString());
-    if (ComboBox1->count() > 0)
-        LaunchThread(TOperationCode::SwitchOn);
+    host_.SetStatusText(0, QString());
+    if (host_.SensorCount() > 0)
+        host_.Bus().Start(code, host_.SelectedDevice());
 }
 
-void TForm1::Button2Click()
+void TSearchPage::Button3Click()
 {
-    SetStatusText(0, QString());
-    if (ComboBox1->count() > 0)
-        LaunchThread(TOperationCode::SwitchOff);
+    SwitchButtonClick(TOperationCode::SwitchOn);
 }
 
-void TForm1::Button12Click()
+void TSearchPage::Button2Click()
 {
-    SetStatusText(0, QString());
-    if (ComboBox1->count() > 0)
-        LaunchThread(TOperationCode::Configure);
+    SwitchButtonClick(TOperationCode::SwitchOff);
 }
 
-void TForm1::Button5Click()
+void TSearchPage::Button12Click()
+{
+    SwitchButtonClick(TOperationCode::Configure);
+}
+
+void TSearchPage::Button5Click()
 {
     // The operation holds pointers into the sensor list, which a search empties.
-    if (bus_->Busy())
+    if (host_.Bus().Busy())
         return;
     const TSearchInput input = CheckSearchInput(Edit1->text(), Edit2->text());
     if (!input.Accepted()) {
@@ -175,118 +170,94 @@ void TForm1::Button5Click()
         box.exec();
         return;
     }
-
-    Button5->setEnabled(false);
-    TabSheet2->setEnabled(false);
-    TabSheet3->setEnabled(false);
-    TabSheet5->setEnabled(false);
-    ComboBox1->setEnabled(false);
-    ComboBox2->setEnabled(false);
-    RadioGroup_protocol_obm->setEnabled(false);
-    QProgressBar1->setValue(0);
-    QProgressBar1->SetCaption(QString());
-    QProgressBar1->show();
-    ComboBox1->clear();
-    ComboBox1->setCurrentIndex(-1);
-    SetStatusText(1, QStringLiteral("Поиск..."));
+    host_.SetStatusText(1, QStringLiteral("Поиск..."));
     ListView1->clear();
     try {
-        const TSearchParams params{ChoiceCOM(ComboBox2->currentText()), input.delay, input.range};
-        if (!bus_->StartSearch(params))
-            throw std::runtime_error("the port does not open");
+        if (host_.Bus().StartSearch({host_.PortPath(), input.delay, input.range}))
+            return;
+        qCWarning(lcPages) << "bus search not started: the port does not open";
     } catch (const std::exception& e) {
-        qCWarning(lcApp) << "bus search not started:" << e.what();
-        EndSearchWithoutList(SearchFailed);
+        qCWarning(lcPages) << "bus search not started:" << e.what();
     }
+    EndWithoutList(SearchFailed);
 }
 
-void TForm1::OnSearchProgress(int address, int speed, int range)
+void TSearchPage::OnStarted(TOperationCode code)
 {
-    if (address == 1)
-        QProgressBar1->setMaximum(range * SearchSpeedCount);
-    QProgressBar1->setValue(QProgressBar1->value() + 1);
-    QProgressBar1->SetCaption(SearchProgressCaption(address, speed));
+    if (code == TOperationCode::Search)
+        Button5->setEnabled(false);
 }
 
-// Ends a search that lists nothing: the search controls are usable again.
-void TForm1::EndSearchWithoutList(const QString& status)
+void TSearchPage::OnFinished(TOperationCode code, const TOutcome& outcome)
 {
-    SetStatusText(1, status);
-    Button5->setEnabled(true);
-    QProgressBar1->setValue(0);
-    QProgressBar1->hide();
-    ComboBox1->setEnabled(true);
-    ActivateModbus();
-    ComboBox1->clear();
-    ComboBox1->setCurrentIndex(-1);
-    ComboBox2->setEnabled(true);
-}
-
-// After the probe passes found sensors: their addresses in the address box before they are
-// identified.
-void TForm1::NextSpeedStep(int found)
-{
-    if (found == 0)
+    if (code != TOperationCode::Search || outcome.Kind == TOutcomeKind::Stopped)
         return;
-    ParamsLoaded.assign(static_cast<std::size_t>(found), false);
-    for (int index = 0; index < found; ++index)
-        AddAddressItem(QString::number(MyHex(bus_->Devices().At(index)->AdressStr.load())));
-    Label_Hint->show();
-    ComboBox1->setCurrentIndex(0);
-}
-
-// After the identification: the window is usable again and the list shows what was found.
-void TForm1::EndOfSearchStep(const TOutcome& outcome)
-{
-    SetStatusText(1, SearchDone);
+    if (outcome.Kind == TOutcomeKind::NotFound) {
+        EndWithoutList(SearchNotFound);
+        return;
+    }
     Button5->setEnabled(true);
-    TabSheet2->setEnabled(true);
-    TabSheet3->setEnabled(true);
-    TabSheet5->setEnabled(true);
-    ComboBox1->setEnabled(true);
-    ComboBox2->setEnabled(true);
-    ActivateModbus();
-    QProgressBar1->setValue(0);
-    QProgressBar1->hide();
-    if (outcome.Kind != TOutcomeKind::Done) {
-        SetStatusText(1, SearchFailed);
-        ComboBox1->clear();
-        ComboBox1->setCurrentIndex(-1);
-    } else {
+    if (outcome.Kind == TOutcomeKind::Done) {
+        host_.SetStatusText(1, SearchDone);
         AddIDInfo();
+    } else {
+        host_.SetStatusText(1, SearchFailed);
     }
 }
 
-void TForm1::AddIDInfo()
+void TSearchPage::EndWithoutList(const QString& status)
 {
-    for (const TSearchRow& row : FoundRows(bus_->Devices()))
+    host_.SetStatusText(1, status);
+    Button5->setEnabled(true);
+}
+
+void TSearchPage::OnReplied(TDevice*, const TReplyNote& note)
+{
+    switch (note.Event) {
+    case TReplyEvent::Configured:
+        host_.SetStatusText(0, QString::fromUtf8(ReplyText::SensorConfigured));
+        break;
+    case TReplyEvent::SwitchedOn:
+        host_.SetStatusText(0, QString::fromUtf8(ReplyText::SensorOn));
+        break;
+    case TReplyEvent::SwitchedOff:
+        host_.SetStatusText(0, QString::fromUtf8(ReplyText::SensorOff));
+        break;
+    default:
+        break;
+    }
+}
+
+void TSearchPage::AddIDInfo()
+{
+    for (const TSearchRow& row : SearchRowsOf(host_.Bus().Devices()))
         AppendSearchRow(*ListView1, row);
 }
 
-void TForm1::ListView1ColumnClick(int Column)
+void TSearchPage::ListView1ColumnClick(int Column)
 {
     if (ListView1->topLevelItemCount() == 0)
         return;
-    NextSortState(Column, SortColumn, SortAscending);
+    NextSortState(Column, order_.Column, order_.Ascending);
     Sort();
-    const std::vector<TSearchRow> rows = FoundRows(bus_->Devices());
+    const std::vector<TSearchRow> rows = SearchRowsOf(host_.Bus().Devices());
     ListView1->clear();
     const auto append = [&](std::int32_t index) {
         if (index >= 0 && static_cast<std::size_t>(index) < rows.size())
             AppendSearchRow(*ListView1, rows[static_cast<std::size_t>(index)]);
     };
-    if (SortAscending)
-        std::for_each(SortOrder.begin(), SortOrder.end(), append);
+    if (order_.Ascending)
+        std::for_each(order_.Order.begin(), order_.Order.end(), append);
     else
-        std::for_each(SortOrder.rbegin(), SortOrder.rend(), append);
+        std::for_each(order_.Order.rbegin(), order_.Order.rend(), append);
 }
 
-void TForm1::Sort()
+void TSearchPage::Sort()
 {
-    SortOrder = SearchSortOrder(FoundRows(bus_->Devices()), SortColumn);
+    order_.Order = SearchSortOrder(SearchRowsOf(host_.Bus().Devices()), order_.Column);
 }
 
-bool TForm1::CompareString(const QByteArray& S1, const QByteArray& S2)
+bool TSearchPage::CompareString(const QByteArray& S1, const QByteArray& S2)
 {
     return SearchCompareString(S1, S2);
 }

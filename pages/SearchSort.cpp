@@ -1,5 +1,6 @@
 #include "pages/SearchSort.h"
 #include "convert/Unit_Utils.h"
+#include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
 #include <QLocale>
 #include <numeric>
@@ -62,6 +63,18 @@ TSearchRow SearchRowOf(const TDevice& device)
 {
     return {device.AdressStr.load(), device.ComPortSpeed.load(), device.Model, device.ID_M, device.ID_D,
             device.SerialNumber};
+}
+
+std::vector<TSearchRow> SearchRowsOf(const TDeviceList& devices)
+{
+    std::vector<TSearchRow> rows;
+    const int count = devices.Count();
+    rows.reserve(static_cast<std::size_t>(count));
+    for (int index = 0; index < count; ++index) {
+        if (const TDevice* const device = devices.At(index))
+            rows.push_back(SearchRowOf(*device));
+    }
+    return rows;
 }
 
 bool SearchCompareString(const QByteArray& S1, const QByteArray& S2)

@@ -7,6 +7,7 @@
 #include <vector>
 
 class TDevice;
+class TDeviceList;
 
 namespace SearchColumn {
 inline constexpr int Address = 0;
@@ -29,6 +30,8 @@ struct TSearchRow {
 };
 
 TSearchRow SearchRowOf(const TDevice& device);
+// One row per record, in list order.
+std::vector<TSearchRow> SearchRowsOf(const TDeviceList& devices);
 
 // True when S1 ranks above S2: the longer string, else the higher byte at the first difference.
 // For two-digit upper-case hexadecimal addresses that is numeric order.
@@ -46,3 +49,11 @@ void NextSortState(int clicked, std::int32_t& column, bool& ascending);
 // distance and range with
 // three decimals and the default locale's separator, serial number.
 QStringList SearchRowTexts(const TSearchRow& row);
+
+// How the result list is sorted: the column last clicked (-1: none), its direction and the
+// order of the records it gives. The latch page's broadcasts follow it by speed.
+struct TSearchOrder {
+    std::int32_t Column = -1;
+    bool Ascending = false;
+    std::vector<std::int32_t> Order;
+};

@@ -1,11 +1,11 @@
 // The stream chart after a stop: rubber-band zoom and undo, the cross-hair, panning and the
 // scroll bar over a zoomed window.
-#include "app/Unit1.h"
 #include "bus/SensorBus.h"
-#include "protocol/DeviceUnit.h"
+#include "pages/PageHost.h"
 #include "pages/ResultText.h"
+#include "pages/StreamPage.h"
+#include "protocol/DeviceUnit.h"
 #include "widgets/StreamChart.h"
-#include <QComboBox>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -33,9 +33,9 @@ int CrossDecimals(double range)
 }
 } // namespace
 
-void TForm1::Chart1MouseDown(QMouseEvent* event)
+void TStreamPage::Chart1MouseDown(QMouseEvent* event)
 {
-    if (bus_->StreamRunning())
+    if (host_.Bus().StreamRunning())
         return;
     const QPoint at = event->position().toPoint();
     if (event->button() == Qt::RightButton && chartPanning_)
@@ -44,9 +44,9 @@ void TForm1::Chart1MouseDown(QMouseEvent* event)
     MouseCross(QStringLiteral("Chart1"), event->modifiers(), event->buttons(), at.x(), at.y());
 }
 
-void TForm1::Chart1MouseMove(QMouseEvent* event)
+void TStreamPage::Chart1MouseMove(QMouseEvent* event)
 {
-    if (bus_->StreamRunning())
+    if (host_.Bus().StreamRunning())
         return;
     const QPoint at = event->position().toPoint();
     if (panFrom_ && (event->buttons() & Qt::RightButton)) {
@@ -68,9 +68,9 @@ void TForm1::Chart1MouseMove(QMouseEvent* event)
         Chart1->setCursor(RegisteredCursor(dx < 0 && dy < 0 ? 2 : 1));
 }
 
-void TForm1::Chart1MouseUp(QMouseEvent* event)
+void TStreamPage::Chart1MouseUp(QMouseEvent* event)
 {
-    if (bus_->StreamRunning())
+    if (host_.Bus().StreamRunning())
         return;
     if (event->button() == Qt::RightButton)
         panFrom_.reset();
@@ -82,7 +82,7 @@ void TForm1::Chart1MouseUp(QMouseEvent* event)
     }
 }
 
-void TForm1::CursorPlusMinus(Qt::MouseButton Button, int X, int Y, bool DownMove)
+void TStreamPage::CursorPlusMinus(Qt::MouseButton Button, int X, int Y, bool DownMove)
 {
     if (DownMove) {
         const QRect plot = streamChart_->PlotRect();
@@ -119,7 +119,8 @@ void TForm1::CursorPlusMinus(Qt::MouseButton Button, int X, int Y, bool DownMove
     Chart1Zoom();
 }
 
-void TForm1::MouseCross(const QString&, Qt::KeyboardModifiers Shift, Qt::MouseButtons Buttons, int X, int Y)
+void TStreamPage::MouseCross(const QString&, Qt::KeyboardModifiers Shift, Qt::MouseButtons Buttons, int X,
+                             int Y)
 {
     if (Shift != Qt::ShiftModifier || Buttons != Qt::LeftButton)
         return;
@@ -137,28 +138,24 @@ void TForm1::MouseCross(const QString&, Qt::KeyboardModifiers Shift, Qt::MouseBu
                static_cast<int>(std::lround(Chart1->yAxis->coordToPixel(*height))), *height);
 }
 
-void TForm1::DrawCross1(int X, int Y, double Value)
+void TStreamPage::DrawCross1(int X, int Y, double Value)
 {
     Chart1->setCursor(RegisteredCursor(0));
     streamChart_->RestoreImage();
     streamChart_->DrawCross(QPoint(X, Y));
-    try {
-        const TDevice* const device = ChangeDevice(ComboBox1->currentText());
-        if (device)
-            Label5->setText(FixedNumberText(Value, CrossDecimals(device->ID_D)) + QStringLiteral(" мм"));
-    } catch (...) {
-        // The cross-hair stays drawn; the label keeps its text.
-    }
+    // Without a sensor behind the address box the cross-hair stays drawn and the label keeps its text.
+    if (const TDevice* const device = host_.SelectedDevice())
+        Label5->setText(FixedNumberText(Value, CrossDecimals(device->ID_D)) + QStringLiteral(" мм"));
 }
 
-void TForm1::Chart1Zoom()
+void TStreamPage::Chart1Zoom()
 {
     Chart1Scroll();
     LeftAxisLabelRule();
     streamChart_->Replot();
 }
 
-void TForm1::Chart1UndoZoom()
+void TStreamPage::Chart1UndoZoom()
 {
     UndoZoomPending = true;
     TStreamChart& chart = *streamChart_;
@@ -175,12 +172,12 @@ void TForm1::Chart1UndoZoom()
     chart.Replot();
 }
 
-void TForm1::Chart1Scroll()
+void TStreamPage::Chart1Scroll()
 {
     OperScroll();
 }
 
-void TForm1::PanChart(const QPoint& to)
+void TStreamPage::PanChart(const QPoint& to)
 {
     const QPoint from = *panFrom_;
     Chart1->xAxis->moveRange(Chart1->xAxis->pixelToCoord(from.x()) - Chart1->xAxis->pixelToCoord(to.x()));
@@ -190,7 +187,7 @@ void TForm1::PanChart(const QPoint& to)
     streamChart_->Replot();
 }
 
-void TForm1::OperScroll()
+void TStreamPage::OperScroll()
 {
     if (UndoZoomPending) {
         ScrollBar1->hide();
@@ -215,7 +212,7 @@ void TForm1::OperScroll()
     scrollSync_ = false;
 }
 
-void TForm1::ScrollBar1Scroll()
+void TStreamPage::ScrollBar1Scroll()
 {
     TStreamChart& chart = *streamChart_;
     const int position = ScrollBar1->value();
@@ -227,7 +224,7 @@ void TForm1::ScrollBar1Scroll()
     chart.Replot();
 }
 
-void TForm1::LeftAxisLabelRule()
+void TStreamPage::LeftAxisLabelRule()
 {
     const QCPRange shown = Chart1->yAxis->range();
     const double r = shown.upper - shown.lower;

@@ -2,9 +2,9 @@
 // status text that ends them, on an offscreen window over the simulated bus at 115200 baud.
 // Run it from a Release build; the first argument is the number of runs (10 by default).
 #include "app/Unit1.h"
+#include "bus/SensorBus.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include "sim/SimBus.h"
 #include "widgets/StatusPanels.h"
@@ -12,12 +12,12 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <QTimer>
 #include <algorithm>
 #include <memory>
 #include <numeric>
@@ -85,7 +85,7 @@ int main(int argc, char** argv)
     auto form = std::make_unique<TForm1>(nullptr, SettingsPaths{work.path(), program.path()});
     form->show();
     form->Bus().Devices().Append("1A", LineSpeed);
-    form->ParamsLoaded.assign(1, false);
+    form->TabSheet5->ParamsLoaded.assign(1, false);
     form->AddAddressItem(QStringLiteral("26"));
     form->ComboBox1->setCurrentIndex(0);
     form->TabSheet5->setEnabled(true);
@@ -102,8 +102,9 @@ int main(int argc, char** argv)
     std::vector<double> writes;
     for (int run = 0; run < runs; ++run) {
         const double read =
-            TimeOperation(*form, *form->Button1, QStringLiteral("Чтение параметров завершено"));
-        const double write = TimeOperation(*form, *form->Button4, QStringLiteral("Параметры записаны"));
+            TimeOperation(*form, *form->TabSheet5->Button1, QStringLiteral("Чтение параметров завершено"));
+        const double write =
+            TimeOperation(*form, *form->TabSheet5->Button4, QStringLiteral("Параметры записаны"));
         if (read < 0 || write < 0) {
             out << "run " << run << ": an operation did not end\n";
             return 1;

@@ -2,9 +2,9 @@
 // with its floor: 8 passes x bound x max(delay, 10) ms of probe pauses, plus the identification.
 // Usage: bench_search [runs of the default search]
 #include "app/Unit1.h"
+#include "bus/SensorBus.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "bus/SensorBus.h"
 #include "sim/SimBus.h"
 #include <QApplication>
 #include <QComboBox>
@@ -50,12 +50,12 @@ Timing RunSearch(const QString& delay, const QString& range, const std::vector<S
         form.CreateSplash();
         form.show();
         form.ComboBox2->setCurrentText(bus.slavePath());
-        form.Edit1->setText(delay);
-        form.Edit2->setText(range);
+        form.TabSheet1->Edit1->setText(delay);
+        form.TabSheet1->Edit2->setText(range);
         QApplication::processEvents();
         QElapsedTimer clock;
         clock.start();
-        form.Button5->click();
+        form.TabSheet1->Button5->click();
         while (clock.elapsed() < 120000) {
             QApplication::processEvents(QEventLoop::AllEvents, 1);
             if (timing.passesMs < 0 && form.ComboBox1->count() > 0)

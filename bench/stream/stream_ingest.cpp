@@ -3,9 +3,9 @@
 // samples per second through the whole receive path, memory per retained sample, the time to
 // repaint a chart of 1,000,000 samples, and samples per second while recording every sample.
 #include "app/Unit1.h"
+#include "bus/SensorBus.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "bus/SensorBus.h"
 #include "widgets/StreamChart.h"
 #include <QApplication>
 #include <QCheckBox>
@@ -62,9 +62,9 @@ double ResidentBytes()
 void BeginStream(TForm1& form, TDevice& device)
 {
     form.Bus().StreamEnded();
-    form.ClearStreamChart();
-    form.StreamChart().Sampler().Restart();
-    form.StreamChart().SetAutoBottomMax(true);
+    form.TabSheet2->ClearStreamChart();
+    form.TabSheet2->StreamChart().Sampler().Restart();
+    form.TabSheet2->StreamChart().SetAutoBottomMax(true);
     form.Bus().Start(TOperationCode::StartStream, &device);
     while (form.Bus().Busy())
         QCoreApplication::processEvents();
@@ -88,7 +88,7 @@ double RepaintMs(TForm1& form, int times)
     QElapsedTimer clock;
     clock.start();
     for (int i = 0; i < times; ++i)
-        form.StreamChart().ReplotNow();
+        form.TabSheet2->StreamChart().ReplotNow();
     return static_cast<double>(clock.nsecsElapsed()) / 1e6 / times;
 }
 } // namespace
@@ -118,23 +118,24 @@ int main(int argc, char** argv)
     const double after = ResidentBytes();
     std::printf("ingest:     %.0f samples/s (%d samples in %.3f s)\n", Samples / seconds, Samples, seconds);
     std::printf("memory:     %.1f bytes per retained sample (resident growth over %d samples)\n",
-                (after - before) / Samples, form.StreamChart().Count());
+                (after - before) / Samples, form.TabSheet2->StreamChart().Count());
 
     // The worst case: every sample in view, as after undoing a zoom.
-    form.StreamChart().SetAutoBottomMax(false);
-    form.StreamChart().SetBottomRange(0, form.StreamChart().LastX());
+    form.TabSheet2->StreamChart().SetAutoBottomMax(false);
+    form.TabSheet2->StreamChart().SetBottomRange(0, form.TabSheet2->StreamChart().LastX());
     RepaintMs(form, 2);
     std::printf("repaint:    %.2f ms with all %d samples in view\n", RepaintMs(form, 20),
-                form.StreamChart().Count());
-    form.StreamChart().SetBottomRange(form.StreamChart().LastX() - 100, form.StreamChart().LastX());
+                form.TabSheet2->StreamChart().Count());
+    form.TabSheet2->StreamChart().SetBottomRange(form.TabSheet2->StreamChart().LastX() - 100,
+                                                 form.TabSheet2->StreamChart().LastX());
     std::printf("repaint:    %.2f ms with the newest 101 in view\n", RepaintMs(form, 20));
 
     BeginStream(form, *device);
-    form.LabeledEdit_RecordThrd->setText(QStringLiteral("1"));
-    form.CheckBox_RecordThrd->setEnabled(true);
-    form.CheckBox_RecordThrd->setChecked(true);
+    form.TabSheet2->LabeledEdit_RecordThrd->setText(QStringLiteral("1"));
+    form.TabSheet2->CheckBox_RecordThrd->setEnabled(true);
+    form.TabSheet2->CheckBox_RecordThrd->setChecked(true);
     const double recordSeconds = Feed(form, text);
-    form.CheckBox_RecordThrd->setChecked(false);
+    form.TabSheet2->CheckBox_RecordThrd->setChecked(false);
     QFile thread(QDir(program.path()).filePath(QStringLiteral("Thread.txt")));
     std::printf("recording:  %.0f samples/s at interval 1 (Thread.txt %lld bytes)\n", Samples / recordSeconds,
                 static_cast<long long>(thread.size()));

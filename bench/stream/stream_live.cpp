@@ -67,7 +67,7 @@ int main(int argc, char** argv)
     form.show();
     TDevice* const device = form.Bus().Devices().Append("1A", Speed);
     device->ID_D = config.range;
-    form.ParamsLoaded.assign(1, false);
+    form.TabSheet5->ParamsLoaded.assign(1, false);
     form.AddAddressItem(QStringLiteral("26"));
     form.ComboBox1->setCurrentIndex(0);
     form.TabSheet2->setEnabled(true);
@@ -78,7 +78,7 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    form.Button6->click();
+    form.TabSheet2->Button6->click();
     if (!QTest::qWaitFor([&] { return form.Bus().StreamRunning(); }, 3000)) {
         std::printf("the stream did not start\n");
         return 1;
@@ -94,18 +94,19 @@ int main(int argc, char** argv)
     const double process = ProcessCpuMs() - processCpu;
     const double sim = (bus.threadCpuSeconds() - simCpu) * 1e3;
 
-    form.Button7->click();
+    form.TabSheet2->Button7->click();
     if (!QTest::qWaitFor([&] { return !form.Bus().StreamRunning(); }, 8000))
         std::printf("the stream did not stop\n");
     const std::uint64_t sent = bus.status(sensor).samplesSent;
-    const int shown = form.StreamChart().Count();
+    const int shown = form.TabSheet2->StreamChart().Count();
     int disorder = 0;
     for (int k = 0; k < shown; ++k)
-        disorder += *form.StreamChart().HeightAt(k) == k % 50000 ? 0 : 1;
-    std::printf("stream at %d baud for %d s: %d of %llu samples on the chart, %d out of order\n", Speed, seconds,
-                shown, static_cast<unsigned long long>(sent), disorder);
-    std::printf("CPU while streaming: main thread %.1f %%, process %.1f %% (of it the simulator's thread %.1f %%) "
-                "of one core\n",
-                100 * main / wallMs, 100 * process / wallMs, 100 * sim / wallMs);
+        disorder += *form.TabSheet2->StreamChart().HeightAt(k) == k % 50000 ? 0 : 1;
+    std::printf("stream at %d baud for %d s: %d of %llu samples on the chart, %d out of order\n", Speed,
+                seconds, shown, static_cast<unsigned long long>(sent), disorder);
+    std::printf(
+        "CPU while streaming: main thread %.1f %%, process %.1f %% (of it the simulator's thread %.1f %%) "
+        "of one core\n",
+        100 * main / wallMs, 100 * process / wallMs, 100 * sim / wallMs);
     return 0;
 }

@@ -277,6 +277,7 @@ bool TSensorBus::StartSearch(const TSearchParams& params)
     // The records go: nothing may point at them any more.
     StreamEnded();
     devices_.Clear();
+    emit DevicesCleared();
     Push(TCall{[this] { receive_.Clear(); }});
     driver_->FlushBuffers(true, true);
     if (driver_->Connected())
@@ -346,7 +347,8 @@ bool TSensorBus::Launch(std::unique_ptr<TOperation> operation)
             } catch (const std::exception& e) {
                 // A record whose address text is no address, a block too long for a frame: nothing
                 // that waiting longer would mend.
-                qCWarning(lcBus) << "operation" << static_cast<int>(running->args.Code) << "failed:" << e.what();
+                qCWarning(lcBus) << "operation" << static_cast<int>(running->args.Code)
+                                 << "failed:" << e.what();
                 outcome = OutcomeOf(TOutcomeKind::Failed);
             }
             Push(TCall{[this, outcome] { Finish(outcome); }});
@@ -359,6 +361,7 @@ bool TSensorBus::Launch(std::unique_ptr<TOperation> operation)
         return false;
     }
     qCDebug(lcBus) << "operation" << static_cast<int>(args.Code) << "launched";
+    emit OperationStarted(args.Code);
     return true;
 }
 
@@ -374,9 +377,11 @@ void TSensorBus::Finish(TOutcome outcome)
         outcome.Kind = TOutcomeKind::PortLost;
         outcome.Port = driver_->ComPort();
     }
-    if (args.Code == TOperationCode::WriteParameters && outcome.Kind != TOutcomeKind::Done && !outcome.AddressWritten)
+    if (args.Code == TOperationCode::WriteParameters && outcome.Kind != TOutcomeKind::Done &&
+        !outcome.AddressWritten)
         args.Device->AdressStr = AddressText(args.OldAddress);
-    qCDebug(lcBus) << "operation" << static_cast<int>(args.Code) << "ended:" << static_cast<int>(outcome.Kind);
+    qCDebug(lcBus) << "operation" << static_cast<int>(args.Code)
+                   << "ended:" << static_cast<int>(outcome.Kind);
     emit OperationFinished(args.Code, outcome);
     if (closing_)
         return;

@@ -99,6 +99,10 @@ class TSensorBus : public QObject, private TReceiveSink {
     bool FrameTimeoutRunning() const { return frameTimeout_.isActive(); }
 
   signals:
+    // An operation has taken the bus.
+    void OperationStarted(TOperationCode code);
+    // The sensor list has been emptied, as a search starts.
+    void DevicesCleared();
     void Progress(TOperationCode code, TProgress step);
     // Before the probe of address at speed; range addresses are probed at each of eight speeds.
     void SearchProgress(int address, int speed, int range);

@@ -1,5 +1,5 @@
 #include "FormFixture.h"
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>

@@ -76,7 +76,7 @@ TEST_F(FormTest, ShellHasItsControlsInPlace)
     EXPECT_EQ(form->QProgressBar1->minimum(), 0);
     EXPECT_EQ(form->QProgressBar1->maximum(), 100);
 
-    const std::pair<QTimer*, int> timers[] = {{form->Timer2, 2000}, {form->Timer3, 5000}};
+    const std::pair<QTimer*, int> timers[] = {{form->TabSheet2->Timer2, 2000}, {form->Timer3, 5000}};
     for (const auto& [timer, interval] : timers) {
         EXPECT_EQ(timer->interval(), interval) << timer->objectName().toStdString();
         EXPECT_FALSE(timer->isActive()) << timer->objectName().toStdString();
@@ -93,11 +93,12 @@ TEST_F(FormTest, ShellHasItsControlsInPlace)
     EXPECT_EQ(form->CommPortDriver1, &form->Bus().Driver());
 
     for (const int number : {1, 2}) {
-        const QCursor cursor = form->RegisteredCursor(number);
+        const QCursor cursor = form->TabSheet2->RegisteredCursor(number);
         EXPECT_EQ(cursor.pixmap().size(), QSize(32, 32)) << number;
         EXPECT_EQ(cursor.hotSpot(), QPoint(0, 0)) << number;
     }
-    EXPECT_NE(form->RegisteredCursor(1).pixmap().toImage(), form->RegisteredCursor(2).pixmap().toImage());
+    EXPECT_NE(form->TabSheet2->RegisteredCursor(1).pixmap().toImage(),
+              form->TabSheet2->RegisteredCursor(2).pixmap().toImage());
 }
 
 TEST_F(FormTest, PagesCarryTheirNamedControls)
@@ -154,20 +155,20 @@ TEST_F(FormTest, PagesCarryTheirNamedControls)
         EXPECT_EQ(button->toolTip(), QString::fromUtf8(h.text)) << h.name;
         EXPECT_FALSE(button->icon().isNull()) << h.name;
     }
-    EXPECT_EQ(form->Button5->geometry(), QRect(38, 46, 129, 25));
-    EXPECT_EQ(form->Button3->pos(), QPoint(38, 85));
-    EXPECT_EQ(form->Button2->pos(), QPoint(40, 124));
-    EXPECT_EQ(form->Button12->pos(), QPoint(38, 164));
-    EXPECT_EQ(form->GroupBox1->geometry(), QRect(2, 281, 197, 96));
-    EXPECT_EQ(form->Edit1->width(), 41);
-    EXPECT_EQ(form->Edit1->maxLength(), 9);
-    EXPECT_EQ(form->Edit2->maxLength(), 3);
-    EXPECT_EQ(form->LabeledEdit_RecordThrd->maxLength(), 10);
-    EXPECT_EQ(form->ListView1->pos(), QPoint(201, 24));
-    EXPECT_FALSE(form->CheckBox_RecordThrd->isEnabled());
-    EXPECT_TRUE(form->ScrollBar1->isHidden());
-    EXPECT_EQ(form->ScrollBar1->pageStep(), 6);
-    EXPECT_TRUE(form->Label_Hint->isHidden());
+    EXPECT_EQ(form->TabSheet1->Button5->geometry(), QRect(38, 46, 129, 25));
+    EXPECT_EQ(form->TabSheet1->Button3->pos(), QPoint(38, 85));
+    EXPECT_EQ(form->TabSheet1->Button2->pos(), QPoint(40, 124));
+    EXPECT_EQ(form->TabSheet1->Button12->pos(), QPoint(38, 164));
+    EXPECT_EQ(form->TabSheet1->GroupBox1->geometry(), QRect(2, 281, 197, 96));
+    EXPECT_EQ(form->TabSheet1->Edit1->width(), 41);
+    EXPECT_EQ(form->TabSheet1->Edit1->maxLength(), 9);
+    EXPECT_EQ(form->TabSheet1->Edit2->maxLength(), 3);
+    EXPECT_EQ(form->TabSheet2->LabeledEdit_RecordThrd->maxLength(), 10);
+    EXPECT_EQ(form->TabSheet1->ListView1->pos(), QPoint(201, 24));
+    EXPECT_FALSE(form->TabSheet2->CheckBox_RecordThrd->isEnabled());
+    EXPECT_TRUE(form->TabSheet2->ScrollBar1->isHidden());
+    EXPECT_EQ(form->TabSheet2->ScrollBar1->pageStep(), 6);
+    EXPECT_TRUE(form->TabSheet5->Label_Hint->isHidden());
 
     const QStringList listHeaders{"Адрес",
                                   "Скорость",
@@ -175,16 +176,16 @@ TEST_F(FormTest, PagesCarryTheirNamedControls)
                                   "Расстояние между приёмником и излучателем",
                                   "Диапазон измерений",
                                   "Серийный номер"};
-    ASSERT_EQ(form->ListView1->columnCount(), 6);
+    ASSERT_EQ(form->TabSheet1->ListView1->columnCount(), 6);
     for (int c = 0; c < 6; ++c)
-        EXPECT_EQ(form->ListView1->headerItem()->text(c), listHeaders[c]);
+        EXPECT_EQ(form->TabSheet1->ListView1->headerItem()->text(c), listHeaders[c]);
 
     const std::pair<TRadioGroup*, QStringList> groups[] = {
-        {form->RadioGroup1,
+        {form->TabSheet5->RadioGroup1,
          {"Выключен", "Включён - начальное значение - 0", "Включён - начальное значение - 1"}},
-        {form->RadioGroup2,
+        {form->TabSheet5->RadioGroup2,
          {"Выключен", "Включён - начальное значение - 0", "Включён - начальное значение - 1"}},
-        {form->RadioGroup6, {"R = (A+B)/2", "R = |A-B|"}},
+        {form->TabSheet5->RadioGroup6, {"R = (A+B)/2", "R = |A-B|"}},
     };
     for (const auto& [group, items] : groups) {
         ASSERT_EQ(group->Count(), items.size()) << group->objectName().toStdString();
@@ -192,33 +193,34 @@ TEST_F(FormTest, PagesCarryTheirNamedControls)
         for (int i = 0; i < items.size(); ++i)
             EXPECT_EQ(group->Button(i)->text(), items[i]);
     }
-    EXPECT_EQ(form->RadioGroup5->Count(), 9);
-    EXPECT_EQ(form->RadioGroup5->title(), "Тип объекта:");
-    EXPECT_EQ(form->RadioGroup5->Button(8)->text(), "выдавать количество обнаруженных границ");
+    EXPECT_EQ(form->TabSheet5->RadioGroup5->Count(), 9);
+    EXPECT_EQ(form->TabSheet5->RadioGroup5->title(), "Тип объекта:");
+    EXPECT_EQ(form->TabSheet5->RadioGroup5->Button(8)->text(), "выдавать количество обнаруженных границ");
 
-    ASSERT_EQ(form->KGrid1->rowCount(), 21);
-    ASSERT_EQ(form->KGrid1->columnCount(), 2);
+    ASSERT_EQ(form->TabSheet5->KGrid1->rowCount(), 21);
+    ASSERT_EQ(form->TabSheet5->KGrid1->columnCount(), 2);
     // 265 pixels unless the desktop font needs more to show every caption whole.
-    EXPECT_GE(form->KGrid1->columnWidth(0), 265);
-    const QFontMetrics metrics(form->KGrid1->font());
-    for (int row = 0; row < form->KGrid1->rowCount(); ++row)
-        EXPECT_LE(metrics.horizontalAdvance(form->KGrid1->item(row, 0)->text()), form->KGrid1->columnWidth(0))
+    EXPECT_GE(form->TabSheet5->KGrid1->columnWidth(0), 265);
+    const QFontMetrics metrics(form->TabSheet5->KGrid1->font());
+    for (int row = 0; row < form->TabSheet5->KGrid1->rowCount(); ++row)
+        EXPECT_LE(metrics.horizontalAdvance(form->TabSheet5->KGrid1->item(row, 0)->text()),
+                  form->TabSheet5->KGrid1->columnWidth(0))
             << row;
-    EXPECT_EQ(form->KGrid1->item(0, 0)->text(), "Сетевой адрес");
-    EXPECT_EQ(form->KGrid1->item(9, 0)->text(), "Период выдачи данных, T=n*t [мс]");
-    EXPECT_EQ(form->KGrid1->item(20, 0)->text(), "Коррекция выводимого результата");
-    EXPECT_FALSE(form->KGrid1->item(0, 0)->flags() & Qt::ItemIsEditable);
-    EXPECT_EQ(form->KGrid1->item(0, 1)->text(), "");
+    EXPECT_EQ(form->TabSheet5->KGrid1->item(0, 0)->text(), "Сетевой адрес");
+    EXPECT_EQ(form->TabSheet5->KGrid1->item(9, 0)->text(), "Период выдачи данных, T=n*t [мс]");
+    EXPECT_EQ(form->TabSheet5->KGrid1->item(20, 0)->text(), "Коррекция выводимого результата");
+    EXPECT_FALSE(form->TabSheet5->KGrid1->item(0, 0)->flags() & Qt::ItemIsEditable);
+    EXPECT_EQ(form->TabSheet5->KGrid1->item(0, 1)->text(), "");
 
-    EXPECT_EQ(form->StringGrid1->columnCount(), 6);
-    EXPECT_EQ(form->StringGrid1->rowCount(), 1) << "header row plus one empty row";
+    EXPECT_EQ(form->TabSheet3->StringGrid1->columnCount(), 6);
+    EXPECT_EQ(form->TabSheet3->StringGrid1->rowCount(), 1) << "header row plus one empty row";
 
-    EXPECT_EQ(form->Chart1->xAxis->label(), "Номер отсчета");
-    EXPECT_EQ(form->Chart1->yAxis->label(), "Показания датчика");
-    EXPECT_EQ(form->Chart1->xAxis->range(), QCPRange(0, 25));
-    EXPECT_FALSE(form->Chart1->legend->visible());
-    EXPECT_EQ(form->Series2->keyAxis(), form->Chart1->xAxis2);
-    EXPECT_EQ(form->Series2->pen().color(), QColor(Qt::blue));
+    EXPECT_EQ(form->TabSheet2->Chart1->xAxis->label(), "Номер отсчета");
+    EXPECT_EQ(form->TabSheet2->Chart1->yAxis->label(), "Показания датчика");
+    EXPECT_EQ(form->TabSheet2->Chart1->xAxis->range(), QCPRange(0, 25));
+    EXPECT_FALSE(form->TabSheet2->Chart1->legend->visible());
+    EXPECT_EQ(form->TabSheet2->Series2->keyAxis(), form->TabSheet2->Chart1->xAxis2);
+    EXPECT_EQ(form->TabSheet2->Series2->pen().color(), QColor(Qt::blue));
 }
 
 TEST_F(FormTest, EveryInputControlHasAnAccessibleName)
@@ -239,7 +241,7 @@ TEST_F(FormTest, EveryInputControlHasAnAccessibleName)
         ++checked;
     }
     EXPECT_GT(checked, 40);
-    EXPECT_EQ(form->Edit1->accessibleName(), "Задержка при поиске:");
+    EXPECT_EQ(form->TabSheet1->Edit1->accessibleName(), "Задержка при поиске:");
     EXPECT_EQ(form->ComboBox1->accessibleName(), "Адрес активного датчика");
 }
 
@@ -295,8 +297,8 @@ TEST_F(AddressTest, AddressChoiceSetsTheLineSpeedAndTheHint)
     EXPECT_EQ(form->ComboBox1->itemText(2), "5");
     EXPECT_EQ(form->ComboBox1->itemText(3), "77");
 
-    form->ParamsLoaded = {false, true, false, false};
-    form->ParamsShownIndex = 1;
+    form->TabSheet5->ParamsLoaded = {false, true, false, false};
+    form->TabSheet5->ParamsShownIndex = 1;
     struct Step {
         int index;
         const char* record; // the selected record's address; nullptr: none
@@ -316,14 +318,14 @@ TEST_F(AddressTest, AddressChoiceSetsTheLineSpeedAndTheHint)
         emit form->ComboBox1->activated(s.index);
         EXPECT_EQ(form->CommPortDriver1->ComPortSpeed(), s.speed) << s.index;
         EXPECT_EQ(form->CommPortDriver1->ComPortPollingDelay(), s.polling) << s.index;
-        EXPECT_EQ(!form->Label_Hint->isHidden(), s.hint) << s.index;
+        EXPECT_EQ(!form->TabSheet5->Label_Hint->isHidden(), s.hint) << s.index;
         const TDevice* const selected = form->SelectedDevice();
         EXPECT_EQ(selected ? selected->AdressStr.load() : QByteArray(), QByteArray(s.record)) << s.index;
     }
-    form->ParamsLoaded = {false, false, false, false};
+    form->TabSheet5->ParamsLoaded = {false, false, false, false};
     form->ComboBox1->setCurrentIndex(1);
     emit form->ComboBox1->activated(1);
-    EXPECT_FALSE(form->Label_Hint->isHidden()) << "shown index without valid parameters";
+    EXPECT_FALSE(form->TabSheet5->Label_Hint->isHidden()) << "shown index without valid parameters";
 
     // A record renamed by a parameter write: the selection follows the new address text.
     form->Bus().Devices().Append("63", 9600);

@@ -18,7 +18,7 @@ void ExpectLayoutFor(TForm1& form)
     const int H = form.height();
     SCOPED_TRACE(testing::Message() << W << "x" << H);
     EXPECT_EQ(form.PageControl1->geometry(), QRect(0, 56, W - 6, H - (form.StatusBar1->height() + 75)));
-    EXPECT_EQ(form.Chart1->size(), QSize(W - 15, H - 247));
+    EXPECT_EQ(form.TabSheet2->Chart1->size(), QSize(W - 15, H - 247));
 
     const TStatusPanels& bar = *form.StatusBar1;
     EXPECT_EQ(bar.PanelWidth(0), 150);
@@ -30,12 +30,13 @@ void ExpectLayoutFor(TForm1& form)
     EXPECT_EQ(progress.width(), W - left);
     EXPECT_EQ(progress.top(), H - progress.height());
 
-    EXPECT_EQ(form.Button_ClearTable->y(), H - 164);
-    EXPECT_EQ(form.BitBtn_Excel->y(), H - 167);
-    EXPECT_EQ(form.BitBtn_TXT->y(), H - 167);
-    EXPECT_EQ(form.KGrid1->size(), QSize(form.PageControl1->width() - form.KGrid1->x() - 10, 21 * 19 + 5));
+    EXPECT_EQ(form.TabSheet3->Button_ClearTable->y(), H - 164);
+    EXPECT_EQ(form.TabSheet3->BitBtn_Excel->y(), H - 167);
+    EXPECT_EQ(form.TabSheet3->BitBtn_TXT->y(), H - 167);
+    EXPECT_EQ(form.TabSheet5->KGrid1->size(),
+              QSize(form.PageControl1->width() - form.TabSheet5->KGrid1->x() - 10, 21 * 19 + 5));
 
-    EXPECT_EQ(form.StringGrid1->size(), QSize(W - 188, H - 203));
+    EXPECT_EQ(form.TabSheet3->StringGrid1->size(), QSize(W - 188, H - 203));
     const std::array<int, 6> latch = LatchTableColumnWidths(W - 188);
     const char* headers[] = {"  Счётчик",
                              "  Адрес",
@@ -44,27 +45,30 @@ void ExpectLayoutFor(TForm1& form)
                              "  Считанный из защёлки",
                              "    Считанный результат"};
     for (int c = 0; c < 6; ++c) {
-        EXPECT_EQ(form.StringGrid1->columnWidth(c), latch[static_cast<std::size_t>(c)])
+        EXPECT_EQ(form.TabSheet3->StringGrid1->columnWidth(c), latch[static_cast<std::size_t>(c)])
             << "latch column " << c;
-        EXPECT_EQ(form.StringGrid1->horizontalHeaderItem(c)->text(), QString::fromUtf8(headers[c]));
+        EXPECT_EQ(form.TabSheet3->StringGrid1->horizontalHeaderItem(c)->text(),
+                  QString::fromUtf8(headers[c]));
     }
 
     const int LW = W - 215;
-    EXPECT_EQ(form.ListView1->size(), QSize(LW, H - 163));
+    EXPECT_EQ(form.TabSheet1->ListView1->size(), QSize(LW, H - 163));
     const std::array<int, 5> list = SearchListColumnWidths(LW);
     int sum = 0;
     for (int c = 0; c < 5; ++c) {
-        EXPECT_EQ(form.ListView1->columnWidth(c), list[static_cast<std::size_t>(c)]) << "list column " << c;
-        sum += form.ListView1->columnWidth(c);
+        EXPECT_EQ(form.TabSheet1->ListView1->columnWidth(c), list[static_cast<std::size_t>(c)])
+            << "list column " << c;
+        sum += form.TabSheet1->ListView1->columnWidth(c);
     }
-    EXPECT_EQ(form.ListView1->columnWidth(5), LW - sum - 5);
+    EXPECT_EQ(form.TabSheet1->ListView1->columnWidth(5), LW - sum - 5);
 
     // Every control stays inside its page at the sizes the rules are made for.
-    for (QWidget* page : {form.TabSheet1, form.TabSheet5, form.TabSheet2, form.TabSheet3}) {
+    for (QWidget* page :
+         std::initializer_list<QWidget*>{form.TabSheet1, form.TabSheet5, form.TabSheet2, form.TabSheet3}) {
         form.PageControl1->setCurrentWidget(page);
         QCoreApplication::processEvents();
         for (const QWidget* child : page->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-            if (child->isHidden() && child != form.ScrollBar1)
+            if (child->isHidden() && child != form.TabSheet2->ScrollBar1)
                 continue;
             EXPECT_TRUE(QRect(QPoint(0, 0), page->size()).contains(child->geometry()))
                 << child->objectName().toStdString() << " at " << child->x() << "," << child->y() << " "

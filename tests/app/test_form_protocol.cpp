@@ -1,7 +1,7 @@
 #include "FormFixture.h"
 #include "app/Overlay.h"
-#include "app/Settings.h"
 #include "bus/SensorBus.h"
+#include "settings/Settings.h"
 #include "widgets/RadioGroup.h"
 #include <QComboBox>
 #include <QLabel>
@@ -83,23 +83,23 @@ TEST_F(FormTest, CoverKeepsThePageControlsOutOfReach)
     ShowAndWait(*form);
     form->PageControl1->setCurrentWidget(form->TabSheet2);
     form->TabSheet2->setEnabled(true); // as after a search, whatever the protocol
-    QSignalSpy clicks(form->Button6, &QPushButton::clicked);
+    QSignalSpy clicks(form->TabSheet2->Button6, &QPushButton::clicked);
 
     // Without the cover the same click and key reach the button: the test can tell.
-    QTest::mouseClick(form->Button6, Qt::LeftButton);
-    form->Button6->setFocus();
-    QTest::keyClick(form->Button6, Qt::Key_Space);
+    QTest::mouseClick(form->TabSheet2->Button6, Qt::LeftButton);
+    form->TabSheet2->Button6->setFocus();
+    QTest::keyClick(form->TabSheet2->Button6, Qt::Key_Space);
     ASSERT_EQ(clicks.count(), 2);
 
     Choose(*form, 1);
     form->TabSheet2->setEnabled(true);
     ASSERT_TRUE(form->splash->isVisible());
     clicks.clear();
-    QTest::mouseClick(form->Button6, Qt::LeftButton);
+    QTest::mouseClick(form->TabSheet2->Button6, Qt::LeftButton);
     QTest::mouseClick(form->splash, Qt::LeftButton);
-    form->Button6->setFocus();
-    QTest::keyClick(form->Button6, Qt::Key_Space);
-    QTest::keyClick(form->Button6, Qt::Key_Return);
+    form->TabSheet2->Button6->setFocus();
+    QTest::keyClick(form->TabSheet2->Button6, Qt::Key_Space);
+    QTest::keyClick(form->TabSheet2->Button6, Qt::Key_Return);
     EXPECT_EQ(clicks.count(), 0);
 }
 

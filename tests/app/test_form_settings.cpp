@@ -1,7 +1,7 @@
 #include "FormFixture.h"
-#include "app/Geometry.h"
-#include "app/Settings.h"
 #include "bus/SensorBus.h"
+#include "settings/Geometry.h"
+#include "settings/Settings.h"
 #include "widgets/RadioGroup.h"
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,14 +22,14 @@ void ExpectDefaults(TForm1& form, const char* what)
     EXPECT_EQ(form.x(), g.Left);
     EXPECT_EQ(form.y(), g.Top);
     EXPECT_FALSE(form.windowState() & Qt::WindowMaximized);
-    EXPECT_EQ(form.Edit1->text(), "20");
-    EXPECT_EQ(form.Edit2->text(), "3");
-    EXPECT_EQ(form.LabeledEdit_RecordThrd->text(), "100");
-    EXPECT_FALSE(form.CheckBox2->isChecked());
-    EXPECT_TRUE(form.Edit4->isHidden());
-    EXPECT_TRUE(form.Edit5->isHidden());
-    EXPECT_EQ(form.Series2->dataCount(), 0);
-    EXPECT_EQ(form.Series3->dataCount(), 0);
+    EXPECT_EQ(form.TabSheet1->Edit1->text(), "20");
+    EXPECT_EQ(form.TabSheet1->Edit2->text(), "3");
+    EXPECT_EQ(form.TabSheet2->LabeledEdit_RecordThrd->text(), "100");
+    EXPECT_FALSE(form.TabSheet2->CheckBox2->isChecked());
+    EXPECT_TRUE(form.TabSheet2->Edit4->isHidden());
+    EXPECT_TRUE(form.TabSheet2->Edit5->isHidden());
+    EXPECT_EQ(form.TabSheet2->Series2->dataCount(), 0);
+    EXPECT_EQ(form.TabSheet2->Series3->dataCount(), 0);
     EXPECT_EQ(form.RadioGroup_protocol_obm->ItemIndex(), 0);
     EXPECT_EQ(form.Bus().Protocol(), TProtocol::Standard);
     EXPECT_EQ(form.ComboBox2->currentIndex(), form.ComboBox2->count() > 0 ? 0 : -1);
@@ -63,18 +63,18 @@ TEST_F(FormTest, StoredSettingsAreAppliedWithoutRewritingTheFile)
     const WindowGeometry g = RestoreGeometry({810, 570, -1, -797}, PrimaryScreenSize());
     EXPECT_EQ(form->size(), QSize(g.Width, g.Height));
     EXPECT_EQ(form->pos(), QPoint(g.Left, g.Top));
-    EXPECT_EQ(form->Edit1->text(), "abc");
-    EXPECT_EQ(form->Edit2->text(), "17");
-    EXPECT_EQ(form->LabeledEdit_RecordThrd->text(), "25");
-    EXPECT_TRUE(form->CheckBox2->isChecked());
-    EXPECT_FALSE(form->Edit4->isHidden());
-    EXPECT_EQ(form->Edit4->text(), "12,5");
-    EXPECT_EQ(form->Edit5->text(), "7.25");
-    ASSERT_EQ(form->Series2->dataCount(), 2);
-    EXPECT_DOUBLE_EQ(form->Series2->data()->at(0)->value, 12.5);
-    EXPECT_DOUBLE_EQ(form->Series2->data()->at(1)->value, 12.5);
-    ASSERT_EQ(form->Series3->dataCount(), 2);
-    EXPECT_DOUBLE_EQ(form->Series3->data()->at(1)->value, 7.25);
+    EXPECT_EQ(form->TabSheet1->Edit1->text(), "abc");
+    EXPECT_EQ(form->TabSheet1->Edit2->text(), "17");
+    EXPECT_EQ(form->TabSheet2->LabeledEdit_RecordThrd->text(), "25");
+    EXPECT_TRUE(form->TabSheet2->CheckBox2->isChecked());
+    EXPECT_FALSE(form->TabSheet2->Edit4->isHidden());
+    EXPECT_EQ(form->TabSheet2->Edit4->text(), "12,5");
+    EXPECT_EQ(form->TabSheet2->Edit5->text(), "7.25");
+    ASSERT_EQ(form->TabSheet2->Series2->dataCount(), 2);
+    EXPECT_DOUBLE_EQ(form->TabSheet2->Series2->data()->at(0)->value, 12.5);
+    EXPECT_DOUBLE_EQ(form->TabSheet2->Series2->data()->at(1)->value, 12.5);
+    ASSERT_EQ(form->TabSheet2->Series3->dataCount(), 2);
+    EXPECT_DOUBLE_EQ(form->TabSheet2->Series3->data()->at(1)->value, 7.25);
     EXPECT_EQ(form->ComboBox2->currentIndex(), form->ComboBox2->count() > 0 ? 0 : -1);
     EXPECT_EQ(WorkingSettings(), stored);
 }
@@ -113,7 +113,7 @@ TEST_F(FormTest, UnusableSettingsFilesGiveDefaultsAndStayAsTheyWere)
             if (QByteArray(what) == "truncated") {
                 // A truncated value is still a number; everything after it keeps its default.
                 EXPECT_EQ(form->width(), 800);
-                EXPECT_EQ(form->Edit1->text(), "20");
+                EXPECT_EQ(form->TabSheet1->Edit1->text(), "20");
             } else {
                 ExpectDefaults(*form, what);
             }
@@ -130,13 +130,14 @@ TEST_F(FormTest, EachSettingControlWritesItsKeyAtOnce)
     QTest::keyClicks(form->ComboBox2->lineEdit(), QStringLiteral("X"));
     form->TabSheet2->setEnabled(true); // as after a search
     form->PageControl1->setCurrentWidget(form->TabSheet2);
-    form->Edit1->setText(QStringLiteral("abc"));
-    form->Edit2->setText(QStringLiteral("200"));
-    form->LabeledEdit_RecordThrd->setText(QStringLiteral("7"));
-    QTest::mouseClick(form->CheckBox2, Qt::LeftButton, {}, QPoint(8, form->CheckBox2->height() / 2));
-    ASSERT_TRUE(form->CheckBox2->isChecked());
-    QTest::keyClicks(form->Edit4, QStringLiteral("12.5"));
-    QTest::keyClicks(form->Edit5, QStringLiteral("x"));
+    form->TabSheet1->Edit1->setText(QStringLiteral("abc"));
+    form->TabSheet1->Edit2->setText(QStringLiteral("200"));
+    form->TabSheet2->LabeledEdit_RecordThrd->setText(QStringLiteral("7"));
+    QTest::mouseClick(form->TabSheet2->CheckBox2, Qt::LeftButton, {},
+                      QPoint(8, form->TabSheet2->CheckBox2->height() / 2));
+    ASSERT_TRUE(form->TabSheet2->CheckBox2->isChecked());
+    QTest::keyClicks(form->TabSheet2->Edit4, QStringLiteral("12.5"));
+    QTest::keyClicks(form->TabSheet2->Edit5, QStringLiteral("x"));
 
     const QByteArray file = WorkingSettings();
     EXPECT_EQ(ReadKey(file, settings::MainForm, settings::DelayOfFind), "abc");
@@ -145,18 +146,19 @@ TEST_F(FormTest, EachSettingControlWritesItsKeyAtOnce)
     EXPECT_EQ(ReadKey(file, settings::MainForm, settings::ComPort), form->ComboBox2->currentText());
     EXPECT_TRUE(form->ComboBox2->currentText().endsWith(QLatin1Char('X')));
     EXPECT_EQ(ReadKey(file, settings::Metki, settings::Checked), "1");
-    EXPECT_EQ(form->Edit4->text(), "12,5");
+    EXPECT_EQ(form->TabSheet2->Edit4->text(), "12,5");
     EXPECT_EQ(ReadKey(file, settings::Metki, settings::Blue), "12,5");
-    ASSERT_EQ(form->Series2->dataCount(), 2);
-    EXPECT_DOUBLE_EQ(form->Series2->data()->at(0)->value, 12.5);
+    ASSERT_EQ(form->TabSheet2->Series2->dataCount(), 2);
+    EXPECT_DOUBLE_EQ(form->TabSheet2->Series2->data()->at(0)->value, 12.5);
     EXPECT_EQ(ReadKey(file, settings::Metki, settings::Green), "<missing>");
-    EXPECT_EQ(form->Series3->dataCount(), 0);
+    EXPECT_EQ(form->TabSheet2->Series3->dataCount(), 0);
     EXPECT_TRUE(ProgramSettings().isEmpty());
 
-    QTest::mouseClick(form->CheckBox2, Qt::LeftButton, {}, QPoint(8, form->CheckBox2->height() / 2));
+    QTest::mouseClick(form->TabSheet2->CheckBox2, Qt::LeftButton, {},
+                      QPoint(8, form->TabSheet2->CheckBox2->height() / 2));
     EXPECT_EQ(ReadKey(WorkingSettings(), settings::Metki, settings::Checked), "0");
-    EXPECT_EQ(form->Series2->dataCount(), 0);
-    EXPECT_TRUE(form->Edit4->isHidden());
+    EXPECT_EQ(form->TabSheet2->Series2->dataCount(), 0);
+    EXPECT_TRUE(form->TabSheet2->Edit4->isHidden());
 }
 
 TEST_F(FormTest, ReadOnlySettingsFileIsLeftAlone)
@@ -167,7 +169,7 @@ TEST_F(FormTest, ReadOnlySettingsFileIsLeftAlone)
     {
         auto form = MakeForm();
         EXPECT_EQ(form->height(), 580);
-        form->Edit1->setText(QStringLiteral("55"));
+        form->TabSheet1->Edit1->setText(QStringLiteral("55"));
         form->close();
     }
     EXPECT_EQ(WorkingSettings(), stored);

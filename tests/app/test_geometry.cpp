@@ -1,4 +1,4 @@
-#include "app/Geometry.h"
+#include "settings/Geometry.h"
 #include <climits>
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "app/Unit1.h"
 #include "pages/LatchExport.h"
+#include "pages/LatchPage.h"
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>

@@ -1,5 +1,5 @@
 // The hint the window shows for a port the user may not open.
-#include "app/Unit1.h"
+#include "app/PortHint.h"
 #include <QFile>
 #include <QTemporaryDir>
 #include <grp.h>

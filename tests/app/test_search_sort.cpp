@@ -44,7 +44,7 @@ TEST(SearchCompareStringTest, LongerRanksAboveElseTheFirstDifferingByte)
     for (const Case& c : cases) {
         EXPECT_EQ(SearchCompareString(c.s1, c.s2), c.above)
             << c.s1.toStdString() << " vs " << c.s2.toStdString();
-        EXPECT_EQ(TForm1::CompareString(c.s1, c.s2), c.above) << c.s1.toStdString();
+        EXPECT_EQ(TSearchPage::CompareString(c.s1, c.s2), c.above) << c.s1.toStdString();
     }
 }
 
@@ -247,11 +247,11 @@ class SearchListTest : public FormTest {
     QStringList Column(int column) const
     {
         QStringList texts;
-        for (int row = 0; row < form->ListView1->topLevelItemCount(); ++row)
-            texts << form->ListView1->topLevelItem(row)->text(column);
+        for (int row = 0; row < form->TabSheet1->ListView1->topLevelItemCount(); ++row)
+            texts << form->TabSheet1->ListView1->topLevelItem(row)->text(column);
         return texts;
     }
-    void ClickHeader(int column) { form->ListView1ColumnClick(column); }
+    void ClickHeader(int column) { form->TabSheet1->ListView1ColumnClick(column); }
 
     std::unique_ptr<TForm1> form;
 };
@@ -261,7 +261,7 @@ TEST_F(SearchListTest, HeaderClicksSortTheRowsAndToggleTheDirection)
     AddRecord("0A", 115200, "ZZ");
     AddRecord("01", 9600, "ABC");
     AddRecord("02", 57600, "Q");
-    form->AddIDInfo();
+    form->TabSheet1->AddIDInfo();
     EXPECT_EQ(Column(0), (QStringList{"10", "1", "2"})) << "in the order of discovery";
     EXPECT_EQ(Column(3), (QStringList{"150,000", "150,000", "150,000"}));
 
@@ -279,9 +279,9 @@ TEST_F(SearchListTest, HeaderClicksSortTheRowsAndToggleTheDirection)
     for (const Click& c : clicks) {
         ClickHeader(c.column);
         EXPECT_EQ(Column(c.column), c.shown) << c.column;
-        EXPECT_EQ(form->SortColumn, c.column);
-        EXPECT_EQ(form->SortAscending, c.ascending) << c.column;
-        EXPECT_EQ(form->SortOrder.size(), 3u);
+        EXPECT_EQ(form->SearchOrder().Column, c.column);
+        EXPECT_EQ(form->SearchOrder().Ascending, c.ascending) << c.column;
+        EXPECT_EQ(form->SearchOrder().Order.size(), 3u);
     }
     // A row keeps its cells together.
     EXPECT_EQ(Column(2), (QStringList{"ABC", "Q", "ZZ"}));
@@ -290,14 +290,14 @@ TEST_F(SearchListTest, HeaderClicksSortTheRowsAndToggleTheDirection)
 TEST_F(SearchListTest, AClickOnAnEmptyListChangesNothing)
 {
     AddRecord("01", 9600, "A");
-    form->SortColumn = 1;
-    form->SortAscending = true;
+    form->SearchOrder().Column = 1;
+    form->SearchOrder().Ascending = true;
     ClickHeader(1);
     ClickHeader(3);
-    EXPECT_EQ(form->SortColumn, 1);
-    EXPECT_TRUE(form->SortAscending);
-    EXPECT_TRUE(form->SortOrder.empty());
-    EXPECT_EQ(form->ListView1->topLevelItemCount(), 0);
+    EXPECT_EQ(form->SearchOrder().Column, 1);
+    EXPECT_TRUE(form->SearchOrder().Ascending);
+    EXPECT_TRUE(form->SearchOrder().Order.empty());
+    EXPECT_EQ(form->TabSheet1->ListView1->topLevelItemCount(), 0);
 }
 
 } // namespace

@@ -58,7 +58,7 @@ void BusFormTest::SetUp()
     record = form->Bus().Devices().Append("1A", LineSpeed);
     ASSERT_NE(record, nullptr);
     record->ID_D = 250.0;
-    form->ParamsLoaded.assign(1, false);
+    form->TabSheet5->ParamsLoaded.assign(1, false);
     form->AddAddressItem(QStringLiteral("26"));
     form->ComboBox1->setCurrentIndex(0);
     ASSERT_EQ(form->SelectedDevice(), record);
@@ -91,7 +91,7 @@ void BusFormTest::SelectModbus()
 
 QString BusFormTest::LatchCell(int dataRow, int column) const
 {
-    const QTableWidgetItem* const item = form->StringGrid1->item(dataRow - 1, column);
+    const QTableWidgetItem* const item = form->TabSheet3->StringGrid1->item(dataRow - 1, column);
     return item ? item->text() : QString();
 }
 

@@ -1,7 +1,7 @@
 #include "ParamsFixture.h"
+#include "bus/SensorBus.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include <QComboBox>
 #include <QPushButton>
@@ -9,23 +9,23 @@
 
 QString ParamsBusTest::Cell(int row) const
 {
-    return form->KGrid1->item(row, 1)->text();
+    return form->TabSheet5->KGrid1->item(row, 1)->text();
 }
 
 void ParamsBusTest::SetCell(int row, const QString& text)
 {
-    form->KGrid1->item(row, 1)->setText(text);
+    form->TabSheet5->KGrid1->item(row, 1)->setText(text);
 }
 
 TParamTexts ParamsBusTest::Page() const
 {
-    return form->ParamPageTexts();
+    return form->TabSheet5->ParamPageTexts();
 }
 
 bool ParamsBusTest::Read()
 {
     form->SetStatusText(1, QString());
-    form->Button1->click();
+    form->TabSheet5->Button1->click();
     return WaitFor([&] { return form->StatusText(1) == QStringLiteral("Чтение параметров завершено"); },
                    5000) &&
            WaitIdle();
@@ -34,7 +34,7 @@ bool ParamsBusTest::Read()
 bool ParamsBusTest::Write()
 {
     form->SetStatusText(1, QString());
-    form->Button4->click();
+    form->TabSheet5->Button4->click();
     return WaitFor([&] { return form->StatusText(1) == QStringLiteral("Параметры записаны"); }, 5000) &&
            WaitIdle();
 }
@@ -50,7 +50,7 @@ TDevice* ParamsBusTest::AddSelectedSensor(int address, int speed)
         form->Bus().Devices().Append(QByteArray::number(address, 16).toUpper().rightJustified(2, '0'), speed);
     const QString text = QString::number(address);
     form->AddAddressItem(text);
-    form->ParamsLoaded.assign(static_cast<std::size_t>(form->ComboBox1->count()), false);
+    form->TabSheet5->ParamsLoaded.assign(static_cast<std::size_t>(form->ComboBox1->count()), false);
     form->ComboBox1->setCurrentIndex(form->ComboBox1->findText(text));
     form->SetComPortSpeed(speed);
     return added;

@@ -23,7 +23,7 @@ TEST_F(BusFormTest, ClosingDuringAnUnansweredOperationNeitherHangsNorCrashes)
     SimFaults faults;
     faults.noAnswer = true;
     bus.setFaults(sensor, faults);
-    form->Button3->click();
+    form->TabSheet1->Button3->click();
     ASSERT_TRUE(WaitFor([&] { return !Heard().empty(); }));
     EXPECT_TRUE(form->Bus().Busy());
     EXPECT_LT(CloseWindow(form), 1000);
@@ -35,7 +35,7 @@ TEST_F(BusFormTest, ClosingWhileAStreamFloodsTheLineNeitherHangsNorCrashes)
     bus.setRegister(sensor, 0x0A, 1);
     ASSERT_TRUE(form->CommPortDriver1->SendString("#1AST\r"));
     ASSERT_TRUE(WaitFor([&] { return bus.status(sensor).samplesSent > 300; }));
-    form->Button11->click();
+    form->TabSheet3->Button11->click();
     QTest::qWait(50);
     EXPECT_LT(CloseWindow(form), 1000);
 }
@@ -47,7 +47,7 @@ TEST_F(BusFormTest, ClosingWithTheOperationsEndQueuedNeitherHangsNorCrashes)
     SimFaults faults;
     faults.noAnswer = true;
     bus.setFaults(sensor, faults);
-    form->Button15->click();
+    form->TabSheet5->Button15->click();
     ASSERT_TRUE(WaitFor([&] { return !Heard().empty(); }));
     QTest::qWait(20);
     form->Bus().Receive({"!1AFL\r", LineSpeed, std::chrono::steady_clock::now()});
@@ -57,7 +57,7 @@ TEST_F(BusFormTest, ClosingWithTheOperationsEndQueuedNeitherHangsNorCrashes)
 
 TEST_F(BusFormTest, ClosingDuringThePauseAfterAnOperationNeitherHangsNorCrashes)
 {
-    form->Button3->click();
+    form->TabSheet1->Button3->click();
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(0) == QStringLiteral("  Датчик включён"); }));
     // The worker's end reaches the supervisor and its end the window; the pause then runs.
     QTest::qWait(50);

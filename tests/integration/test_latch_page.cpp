@@ -1,8 +1,8 @@
 #include "BusFormFixture.h"
+#include "bus/SensorBus.h"
 #include "pages/LatchExport.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "bus/SensorBus.h"
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -44,7 +44,7 @@ class LatchPageTest : public BusFormTest {
         // The simulated bus takes a frame's speed from the line when its thread reads it; on a
         // busy machine that can be later than the shortest pause, after the next switch.
         form->Bus().SetProbeDelay(100);
-        form->OpenDocument = [this](const QUrl& url) {
+        form->TabSheet3->OpenDocument = [this](const QUrl& url) {
             opened.push_back(url);
             return openResult;
         };
@@ -71,7 +71,7 @@ class LatchPageTest : public BusFormTest {
             device->ID_D = 250.0;
             form->AddAddressItem(QString::number(s.address));
         }
-        form->ParamsLoaded.assign(sensors.size(), false);
+        form->TabSheet5->ParamsLoaded.assign(sensors.size(), false);
         form->ComboBox1->setCurrentIndex(form->ComboBox1->findText(QString::number(selected)));
         form->ComboBox1Change();
         ASSERT_EQ(form->ComboBox1->currentText(), QString::number(selected));
@@ -109,12 +109,12 @@ TEST_F(LatchPageTest, LatchAllBroadcastsOncePerSpeedAscendingThenReturnsToTheCho
 {
     UseSensors({{0x02, 19200, 4000}, {0x01, 9600, 2000}, {0x03, 19200, 6000}}, 0x01);
     bus.clearLog();
-    form->Button_LatchAll->click();
-    ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == 1; }));
+    form->TabSheet3->Button_LatchAll->click();
+    ASSERT_TRUE(WaitFor([&] { return form->TabSheet3->CountRowTable == 1; }));
     ASSERT_TRUE(WaitFor([&] { return HeardAt().size() >= 2; }));
     EXPECT_EQ(HeardAt(), (std::vector<HeardFrame>{{"#00FX\r", 9600}, {"#00FX\r", 19200}}));
     EXPECT_EQ(bus.lineSpeed(), 9600);
-    EXPECT_EQ(form->SortColumn, 1);
+    EXPECT_EQ(form->SearchOrder().Column, 1);
     EXPECT_TRUE(WaitIdle());
     for (std::size_t i = 0; i < busSensors.size(); ++i)
         EXPECT_EQ(bus.status(busSensors[i]).latched, (std::vector<int>{4000, 2000, 6000}[i])) << i;
@@ -125,8 +125,8 @@ TEST_F(LatchPageTest, LatchAllOnOneSpeedBroadcastsOnceWithoutSwitching)
 {
     UseSensors({{0x02, 19200, 4000}, {0x03, 19200, 6000}}, 0x03);
     bus.clearLog();
-    form->Button_LatchAll->click();
-    ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == 1; }));
+    form->TabSheet3->Button_LatchAll->click();
+    ASSERT_TRUE(WaitFor([&] { return form->TabSheet3->CountRowTable == 1; }));
     ASSERT_TRUE(WaitFor([&] { return !HeardAt().empty(); }));
     EXPECT_EQ(HeardAt(), (std::vector<HeardFrame>{{"#00FX\r", 19200}}));
     EXPECT_EQ(bus.status(busSensors[0]).latched, 4000);
@@ -139,12 +139,12 @@ TEST_F(LatchPageTest, LatchAllHoldsTheLauncherThroughItsPauses)
     UseSensors({{0x01, 9600, 2000}, {0x02, 19200, 4000}}, 0x02);
     form->Bus().SetProbeDelay(200);
     bus.clearLog();
-    form->Button_LatchAll->click();
-    form->Button9->click();
-    form->Button_LatchAll->click();
-    ASSERT_TRUE(WaitFor([&] { return form->CountRowTable >= 1; }));
+    form->TabSheet3->Button_LatchAll->click();
+    form->TabSheet3->Button9->click();
+    form->TabSheet3->Button_LatchAll->click();
+    ASSERT_TRUE(WaitFor([&] { return form->TabSheet3->CountRowTable >= 1; }));
     QTest::qWait(150);
-    EXPECT_EQ(form->CountRowTable, 1) << "a click during the run starts nothing";
+    EXPECT_EQ(form->TabSheet3->CountRowTable, 1) << "a click during the run starts nothing";
     EXPECT_EQ(HeardAt(), (std::vector<HeardFrame>{{"#00FX\r", 9600}, {"#00FX\r", 19200}}));
     EXPECT_TRUE(WaitIdle());
 }
@@ -152,11 +152,11 @@ TEST_F(LatchPageTest, LatchAllHoldsTheLauncherThroughItsPauses)
 TEST_F(LatchPageTest, ReadAllAfterLatchAllReadsEverySensorAtItsOwnSpeedInListOrder)
 {
     UseSensors({{0x01, 9600, 2000}, {0x02, 19200, 4000}, {0x03, 115200, 6000}}, 0x01);
-    form->Button_LatchAll->click();
-    ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == 1; }));
+    form->TabSheet3->Button_LatchAll->click();
+    ASSERT_TRUE(WaitFor([&] { return form->TabSheet3->CountRowTable == 1; }));
     bus.clearLog();
-    form->Button_ReadAllLanch->click();
-    ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == 4; }, 5000));
+    form->TabSheet3->Button_ReadAllLanch->click();
+    ASSERT_TRUE(WaitFor([&] { return form->TabSheet3->CountRowTable == 4; }, 5000));
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(HeardAt(),
               (std::vector<HeardFrame>{{"#01FR\r", 9600}, {"#02FR\r", 19200}, {"#03FR\r", 115200}}));
@@ -181,30 +181,30 @@ TEST_F(LatchPageTest, ReadAllStoppedByTheWatchdogStillReturnsToTheChosenSpeed)
     bus.setFaults(busSensors[1], faults);
     form->Bus().SetWatchdogTime(600);
     ModalCloser closer(form.get());
-    form->Button_ReadAllLanch->click();
+    form->TabSheet3->Button_ReadAllLanch->click();
     ASSERT_TRUE(WaitFor([&] { return !closer.seen().empty(); }));
     ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(form->CountRowTable, 1) << "no row for the sensor that did not answer";
+    EXPECT_EQ(form->TabSheet3->CountRowTable, 1) << "no row for the sensor that did not answer";
     ASSERT_TRUE(WaitFor([&] { return bus.lineSpeed() == 9600; }));
 }
 
 TEST_F(LatchPageTest, ClearRestartsTheNumberingAndLeavesOneEmptyRow)
 {
     for (int i = 0; i < 5; ++i)
-        form->AddLatchRow(26, LatchReadColumn, QStringLiteral("               1,00"));
-    ASSERT_EQ(form->StringGrid1->rowCount(), 5);
-    form->Button_ClearTable->click();
-    EXPECT_EQ(form->CountRowTable, 0);
-    EXPECT_EQ(form->StringGrid1->rowCount(), 1) << "header and one empty row";
+        form->TabSheet3->AddLatchRow(26, LatchReadColumn, QStringLiteral("               1,00"));
+    ASSERT_EQ(form->TabSheet3->StringGrid1->rowCount(), 5);
+    form->TabSheet3->Button_ClearTable->click();
+    EXPECT_EQ(form->TabSheet3->CountRowTable, 0);
+    EXPECT_EQ(form->TabSheet3->StringGrid1->rowCount(), 1) << "header and one empty row";
     for (int column = 0; column < 6; ++column)
         EXPECT_EQ(LatchCell(1, column), QString()) << column;
-    EXPECT_EQ(form->StringGrid1->horizontalHeaderItem(3)->text(),
+    EXPECT_EQ(form->TabSheet3->StringGrid1->horizontalHeaderItem(3)->text(),
               QStringLiteral("       Результат защёлкнут"));
 
-    form->Button9->click();
-    ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == 1; }));
+    form->TabSheet3->Button9->click();
+    ASSERT_TRUE(WaitFor([&] { return form->TabSheet3->CountRowTable == 1; }));
     ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(form->StringGrid1->rowCount(), 1);
+    EXPECT_EQ(form->TabSheet3->StringGrid1->rowCount(), 1);
     EXPECT_EQ(LatchCell(1, 0), QStringLiteral("    1"));
     EXPECT_EQ(LatchCell(1, 3), QStringLiteral("               Защёлкнут"));
 }
@@ -214,17 +214,17 @@ TEST_F(LatchPageTest, TextExportWritesTheTableAndOpensIt)
     const QString header =
         QStringLiteral("Счётчик;Адрес;Время;Результат защёлкнут;Считанный из защёлки;Считанный результат;");
     const QString path = ProgramFile(ReportFileName);
-    form->BitBtn_TXT->click();
+    form->TabSheet3->BitBtn_TXT->click();
     QFile fresh(path);
     ASSERT_TRUE(fresh.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(fresh.readAll()), header + QStringLiteral("\r\n;;;;;;\r\n"));
     fresh.close();
     ASSERT_EQ(opened, std::vector<QUrl>{QUrl::fromLocalFile(path)});
 
-    form->Button9->click();
-    ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == 1; }));
+    form->TabSheet3->Button9->click();
+    ASSERT_TRUE(WaitFor([&] { return form->TabSheet3->CountRowTable == 1; }));
     ASSERT_TRUE(WaitIdle());
-    form->BitBtn_TXT->click();
+    form->TabSheet3->BitBtn_TXT->click();
     QFile latched(path);
     ASSERT_TRUE(latched.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(latched.readAll()).split(QStringLiteral("\r\n"));
@@ -240,20 +240,20 @@ TEST_F(LatchPageTest, TextExportWritesTheTableAndOpensIt)
 TEST_F(LatchPageTest, ExportThatCannotBeWrittenIsReportedAndOpensNothing)
 {
     struct Case {
-        QPushButton* TForm1::*button;
+        QPushButton* TLatchPage::*button;
         QString file;
         QString message;
     };
     const Case cases[] = {
-        {&TForm1::BitBtn_TXT, ReportFileName, QStringLiteral("Ошибка записи файла Report.txt")},
-        {&TForm1::BitBtn_Excel, WorkbookFileName, QStringLiteral("Ошибка создания таблицы в Excel!")},
+        {&TLatchPage::BitBtn_TXT, ReportFileName, QStringLiteral("Ошибка записи файла Report.txt")},
+        {&TLatchPage::BitBtn_Excel, WorkbookFileName, QStringLiteral("Ошибка создания таблицы в Excel!")},
     };
     for (const Case& c : cases) {
         // A folder in the file's place: nothing can be written there, and no older file exists
         // that the viewer could show instead.
         ASSERT_TRUE(QDir(program.path()).mkdir(c.file));
         ModalCloser closer(form.get());
-        (form.get()->*c.button)->click();
+        (form->TabSheet3->*c.button)->click();
         ASSERT_EQ(closer.seen().size(), 1u) << c.file.toStdString();
         EXPECT_EQ(closer.seen()[0].text, c.message);
         EXPECT_EQ(closer.seen()[0].caption, QStringLiteral("Ошибка"));
@@ -264,13 +264,13 @@ TEST_F(LatchPageTest, ExportThatCannotBeWrittenIsReportedAndOpensNothing)
 TEST_F(LatchPageTest, SpreadsheetExportOpensTheNewWorkbookOrSaysNoApplicationTookIt)
 {
     const QString path = ProgramFile(WorkbookFileName);
-    form->BitBtn_Excel->click();
+    form->TabSheet3->BitBtn_Excel->click();
     EXPECT_TRUE(QFile::exists(path));
     EXPECT_EQ(opened, std::vector<QUrl>{QUrl::fromLocalFile(path)});
 
     openResult = false;
     ModalCloser closer(form.get());
-    form->BitBtn_Excel->click();
+    form->TabSheet3->BitBtn_Excel->click();
     ASSERT_EQ(closer.seen().size(), 1u);
     EXPECT_EQ(closer.seen()[0].text, QStringLiteral("Невозможно запустить Excel"));
 }
@@ -279,37 +279,38 @@ TEST_F(LatchPageTest, ModbusLatchReadAndLatchAllAddTheirRows)
 {
     SelectModbus();
     struct Case {
-        QPushButton* TForm1::*button;
+        QPushButton* TLatchPage::*button;
         QByteArray frame;
         int column;
         const char* cell;
         const char* status;
     };
     const Case cases[] = {
-        {&TForm1::Button9, QByteArray::fromHex("1a0600bc4658"), 3, "               Защёлкнут",
+        {&TLatchPage::Button9, QByteArray::fromHex("1a0600bc4658"), 3, "               Защёлкнут",
          "Результат защёлкнут"},
-        {&TForm1::Button10, QByteArray::fromHex("1a0301000001861d"), 4, "               125,00",
+        {&TLatchPage::Button10, QByteArray::fromHex("1a0301000001861d"), 4, "               125,00",
          "Результат прочитан из защёлки"},
-        {&TForm1::Button11, QByteArray::fromHex("1a0301010001d7dd"), 5, "               125,00",
+        {&TLatchPage::Button11, QByteArray::fromHex("1a0301010001d7dd"), 5, "               125,00",
          "Последний результат прочитан"},
-        {&TForm1::Button_ReadAllLanch, QByteArray::fromHex("1a0301000001861d"), 4, "               125,00",
-         "Результат прочитан из защёлки"},
-        {&TForm1::Button_LatchAll, QByteArray::fromHex("000600bc46587a65"), 3, "           Защёлкнуты все",
-         "Результаты защёлкнуты"},
+        {&TLatchPage::Button_ReadAllLanch, QByteArray::fromHex("1a0301000001861d"), 4,
+         "               125,00", "Результат прочитан из защёлки"},
+        {&TLatchPage::Button_LatchAll, QByteArray::fromHex("000600bc46587a65"), 3,
+         "           Защёлкнуты все", "Результаты защёлкнуты"},
     };
     int row = 0;
     for (const Case& c : cases) {
         ++row;
         bus.clearLog();
-        (form.get()->*c.button)->click();
-        ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == row; })) << c.frame.toHex().constData();
+        (form->TabSheet3->*c.button)->click();
+        ASSERT_TRUE(WaitFor([&] { return form->TabSheet3->CountRowTable == row; }))
+            << c.frame.toHex().constData();
         ASSERT_TRUE(WaitIdle());
         ASSERT_TRUE(WaitFor([&] { return !Heard().empty(); }));
         ASSERT_EQ(Heard().size(), 1u);
         EXPECT_TRUE(Heard()[0].startsWith(c.frame)) << Heard()[0].toHex(' ').constData();
         EXPECT_EQ(form->StatusText(1), QString::fromUtf8(c.status));
         EXPECT_EQ(LatchCell(row, 1),
-                  c.button == &TForm1::Button_LatchAll ? Blanks4 : QStringLiteral("    26"));
+                  c.button == &TLatchPage::Button_LatchAll ? Blanks4 : QStringLiteral("    26"));
         for (int column = 3; column <= 5; ++column)
             EXPECT_EQ(LatchCell(row, column), column == c.column ? QString::fromUtf8(c.cell) : QString())
                 << "row " << row << ", column " << column;

@@ -1,8 +1,8 @@
 // A Modbus parameter write that changes the network address, started from the parameters page:
 // the sensor answers both requests from its old address and the write still completes.
 #include "ParamsFixture.h"
-#include "protocol/DeviceUnit.h"
 #include "bus/SensorBus.h"
+#include "protocol/DeviceUnit.h"
 #include <QComboBox>
 #include <QPushButton>
 
@@ -35,7 +35,7 @@ TEST_F(ModbusAddressChangeBus, TheNewAddressIsWrittenAndKept)
     EXPECT_EQ(record->AdressStr.load(), QByteArray("1B"));
     EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("27"));
 
-    form->Button3->click();
+    form->TabSheet1->Button3->click();
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(0) == QStringLiteral("  Датчик включён"); }));
     EXPECT_TRUE(WaitIdle());
     EXPECT_EQ(Heard().back(), QByteArray::fromHex("1B 06 00 BC 4F 4E FE 10"));

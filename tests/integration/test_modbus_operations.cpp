@@ -29,22 +29,22 @@ class ModbusBusTest : public BusFormTest {
 TEST_F(ModbusBusTest, SwitchingButtonsWriteTheCommandRegisterAndShowTheEcho)
 {
     const struct {
-        QPushButton* TForm1::*button;
+        QPushButton* TSearchPage::*button;
         QByteArray frame;
         const char* shown;
         bool on;
     } cases[] = {
-        {&TForm1::Button3, Frame("1A 06 00 BC 4F 4E FF C1"), "  Датчик включён", true},
-        {&TForm1::Button2, Frame("1A 06 00 BC 4F 46 FE 07"), "  Датчик выключен", false},
-        {&TForm1::Button12, Frame("1A 06 00 BC 53 55 B7 0A"), "  Датчик настроен", false},
-        {&TForm1::Button3, Frame("1A 06 00 BC 4F 4E FF C1"), "  Датчик включён", true},
+        {&TSearchPage::Button3, Frame("1A 06 00 BC 4F 4E FF C1"), "  Датчик включён", true},
+        {&TSearchPage::Button2, Frame("1A 06 00 BC 4F 46 FE 07"), "  Датчик выключен", false},
+        {&TSearchPage::Button12, Frame("1A 06 00 BC 53 55 B7 0A"), "  Датчик настроен", false},
+        {&TSearchPage::Button3, Frame("1A 06 00 BC 4F 4E FF C1"), "  Датчик включён", true},
     };
     ModalCloser closer(form.get());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.shown);
         bus.clearLog();
         form->SetStatusText(0, QStringLiteral("старое"));
-        (form.get()->*c.button)->click();
+        (form->TabSheet1->*c.button)->click();
         ASSERT_TRUE(WaitFor([&] { return form->StatusText(0) == QString::fromUtf8(c.shown); }));
         ASSERT_TRUE(WaitIdle());
         EXPECT_EQ(Heard(), std::vector<QByteArray>{c.frame});
@@ -56,7 +56,7 @@ TEST_F(ModbusBusTest, SwitchingButtonsWriteTheCommandRegisterAndShowTheEcho)
 
 TEST_F(ModbusBusTest, SaveToFlashReportsItsEnd)
 {
-    form->Button15->click();
+    form->TabSheet5->Button15->click();
     ASSERT_TRUE(
         WaitFor([&] { return form->StatusText(1) == QStringLiteral("Параметры записаны во FLASH"); }));
     EXPECT_TRUE(WaitIdle());
@@ -68,17 +68,17 @@ TEST_F(ModbusBusTest, SaveToFlashReportsItsEnd)
 TEST_F(ModbusBusTest, LatchPageButtonsAddTheirRows)
 {
     const struct {
-        QPushButton* TForm1::*button;
+        QPushButton* TLatchPage::*button;
         QByteArray frame;
         int column;
         const char* cell;
         const char* status;
     } cases[] = {
-        {&TForm1::Button9, Frame("1A 06 00 BC 46 58 78 5F"), 3, "               Защёлкнут",
+        {&TLatchPage::Button9, Frame("1A 06 00 BC 46 58 78 5F"), 3, "               Защёлкнут",
          "Результат защёлкнут"},
-        {&TForm1::Button10, Frame("1A 03 01 00 00 01 86 1D"), 4, "               125,00",
+        {&TLatchPage::Button10, Frame("1A 03 01 00 00 01 86 1D"), 4, "               125,00",
          "Результат прочитан из защёлки"},
-        {&TForm1::Button11, Frame("1A 03 01 01 00 01 D7 DD"), 5, "               125,00",
+        {&TLatchPage::Button11, Frame("1A 03 01 01 00 01 D7 DD"), 5, "               125,00",
          "Последний результат прочитан"},
     };
     int row = 0;
@@ -86,8 +86,8 @@ TEST_F(ModbusBusTest, LatchPageButtonsAddTheirRows)
         SCOPED_TRACE(c.status);
         ++row;
         bus.clearLog();
-        (form.get()->*c.button)->click();
-        ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == row; }));
+        (form->TabSheet3->*c.button)->click();
+        ASSERT_TRUE(WaitFor([&] { return form->TabSheet3->CountRowTable == row; }));
         ASSERT_TRUE(WaitIdle());
         EXPECT_EQ(Heard(), std::vector<QByteArray>{c.frame});
         EXPECT_EQ(form->StatusText(1), QString::fromUtf8(c.status));
@@ -113,10 +113,11 @@ TEST_F(ModbusBusTest, ResultCodesReadOverModbusShowTheirWords)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.raw);
         bus.setMeasurement(sensor, SimMeasureMode::Fixed, c.raw);
-        for (QPushButton* button : {form->Button9, form->Button10, form->Button11}) {
+        for (QPushButton* button :
+             {form->TabSheet3->Button9, form->TabSheet3->Button10, form->TabSheet3->Button11}) {
             button->click();
             ++row;
-            ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == row; }));
+            ASSERT_TRUE(WaitFor([&] { return form->TabSheet3->CountRowTable == row; }));
             ASSERT_TRUE(WaitIdle());
         }
         EXPECT_EQ(LatchCell(row - 1, 4), QString::fromUtf8(c.latched));
@@ -148,7 +149,7 @@ TEST_F(ModbusBusTest, EachExceptionCodeShowsItsMessageAndEndsTheOperation)
         bus.setFaults(sensor, faults);
         ModalCloser closer(form.get());
         form->SetStatusText(0, QStringLiteral("старое"));
-        form->Button10->click();
+        form->TabSheet3->Button10->click();
         // The reply, not the watchdog, ends the operation.
         ASSERT_TRUE(WaitIdle(2500));
         if (c.text) {
@@ -158,7 +159,7 @@ TEST_F(ModbusBusTest, EachExceptionCodeShowsItsMessageAndEndsTheOperation)
         } else {
             EXPECT_TRUE(closer.seen().empty());
         }
-        EXPECT_EQ(form->CountRowTable, 0);
+        EXPECT_EQ(form->TabSheet3->CountRowTable, 0);
         EXPECT_EQ(form->StatusText(0), QStringLiteral("старое"));
     }
 }
@@ -170,7 +171,7 @@ TEST_F(ModbusBusTest, ExceptionToASwitchCommandLeavesTheSensorStateUnshown)
     faults.modbusException = 1;
     bus.setFaults(sensor, faults);
     ModalCloser closer(form.get());
-    form->Button2->click();
+    form->TabSheet1->Button2->click();
     ASSERT_TRUE(WaitIdle(2500));
     ASSERT_EQ(closer.seen().size(), 1u);
     EXPECT_EQ(closer.seen()[0].text, QStringLiteral("Ошибка (0x01): недопустимая команда."));
@@ -179,7 +180,7 @@ TEST_F(ModbusBusTest, ExceptionToASwitchCommandLeavesTheSensorStateUnshown)
 
     // The next request goes through.
     bus.setFaults(sensor, SimFaults{});
-    form->Button2->click();
+    form->TabSheet1->Button2->click();
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(0) == QStringLiteral("  Датчик выключен"); }));
     EXPECT_TRUE(WaitIdle());
     EXPECT_FALSE(bus.status(sensor).on);
@@ -193,7 +194,7 @@ TEST_F(ModbusBusTest, ASilentSensorEndsInTheTimeoutMessage)
     faults.noAnswer = true;
     bus.setFaults(sensor, faults);
     ModalCloser closer(form.get());
-    for (QPushButton* button : {form->Button3, form->Button10}) {
+    for (QPushButton* button : {form->TabSheet1->Button3, form->TabSheet3->Button10}) {
         SCOPED_TRACE(button->objectName().toStdString());
         const std::size_t before = closer.seen().size();
         button->click();
@@ -203,7 +204,7 @@ TEST_F(ModbusBusTest, ASilentSensorEndsInTheTimeoutMessage)
         EXPECT_GE(closer.seen().back().atMs, 600);
         EXPECT_TRUE(form->PageControl1->isEnabled());
         EXPECT_FALSE(form->Bus().FrameTimeoutRunning()) << "nothing arrived, so no frame is pending";
-        EXPECT_EQ(form->CountRowTable, 0);
+        EXPECT_EQ(form->TabSheet3->CountRowTable, 0);
     }
 }
 

@@ -81,7 +81,7 @@ TEST_F(ModbusWriteEcho, AnAddressChangeIsAnsweredFromTheOldAddressAndCompletes)
 
     // From here on the sensor answers at its new address.
     form->UpdateComboBoxOfAdres("27");
-    form->Button3->click();
+    form->TabSheet1->Button3->click();
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(0) == QStringLiteral("  Датчик включён"); }));
     EXPECT_TRUE(WaitIdle());
     EXPECT_EQ(Heard().back(), QByteArray::fromHex("1B 06 00 BC 4F 4E FE 10"));

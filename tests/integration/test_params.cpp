@@ -1,6 +1,6 @@
 #include "ParamsFixture.h"
-#include "protocol/DeviceUnit.h"
 #include "bus/SensorBus.h"
+#include "protocol/DeviceUnit.h"
 #include "sim/SimRegisters.h"
 #include "widgets/RadioGroup.h"
 #include <QComboBox>
@@ -55,9 +55,9 @@ TEST_F(ParamsBusTest, ReadShowsTheSensorsRegisters)
     bus.setRegister(sensor, SimReg::CorrectionLo, 0x2C);
     bus.setRegister(sensor, SimReg::CorrectionHi, 0x01);
     bus.setRegister(sensor, SimReg::CorrectionSign, 1);
-    form->Label_Hint->show();
+    form->TabSheet5->Label_Hint->show();
 
-    form->Button1->click();
+    form->TabSheet5->Button1->click();
     EXPECT_FALSE(form->PageControl1->isEnabled());
     EXPECT_FALSE(form->ComboBox1->isEnabled());
     EXPECT_FALSE(form->RadioGroup_protocol_obm->isEnabled());
@@ -74,14 +74,14 @@ TEST_F(ParamsBusTest, ReadShowsTheSensorsRegisters)
     expected[19] = U("49");
     expected[20] = U("-300");
     EXPECT_EQ(RowsOf(Page()), expected);
-    EXPECT_EQ(form->RadioGroup1->ItemIndex(), 2);
-    EXPECT_EQ(form->RadioGroup2->ItemIndex(), 1);
-    EXPECT_EQ(form->RadioGroup6->ItemIndex(), 1);
-    EXPECT_EQ(form->RadioGroup5->ItemIndex(), 8);
+    EXPECT_EQ(form->TabSheet5->RadioGroup1->ItemIndex(), 2);
+    EXPECT_EQ(form->TabSheet5->RadioGroup2->ItemIndex(), 1);
+    EXPECT_EQ(form->TabSheet5->RadioGroup6->ItemIndex(), 1);
+    EXPECT_EQ(form->TabSheet5->RadioGroup5->ItemIndex(), 8);
     EXPECT_EQ(Heard(), ReadFrames());
-    EXPECT_TRUE(form->Label_Hint->isHidden());
-    EXPECT_EQ(form->ParamsShownIndex, 0);
-    EXPECT_TRUE(form->ParamsLoaded.at(0));
+    EXPECT_TRUE(form->TabSheet5->Label_Hint->isHidden());
+    EXPECT_EQ(form->TabSheet5->ParamsShownIndex, 0);
+    EXPECT_TRUE(form->TabSheet5->ParamsLoaded.at(0));
     EXPECT_TRUE(form->PageControl1->isEnabled());
     EXPECT_TRUE(form->ComboBox1->isEnabled());
     EXPECT_TRUE(form->RadioGroup_protocol_obm->isEnabled());
@@ -117,10 +117,10 @@ TEST_F(ParamsBusTest, WriteStoresThePageInTheSensorAndReadingBackShowsIt)
     };
     for (const Edit& e : edits)
         SetCell(e.row, U(e.text));
-    form->RadioGroup1->SetItemIndex(2);
-    form->RadioGroup2->SetItemIndex(1);
-    form->RadioGroup6->SetItemIndex(1);
-    form->RadioGroup5->SetItemIndex(8);
+    form->TabSheet5->RadioGroup1->SetItemIndex(2);
+    form->TabSheet5->RadioGroup2->SetItemIndex(1);
+    form->TabSheet5->RadioGroup6->SetItemIndex(1);
+    form->TabSheet5->RadioGroup5->SetItemIndex(8);
     bus.clearLog();
 
     ASSERT_TRUE(Write());
@@ -154,7 +154,8 @@ TEST_F(ParamsBusTest, WriteStoresThePageInTheSensorAndReadingBackShowsIt)
     // The page is cleared and read back from the sensor.
     for (int row = 0; row < ParamRowCount; ++row)
         SetCell(row, QString());
-    for (TRadioGroup* group : {form->RadioGroup1, form->RadioGroup2, form->RadioGroup6, form->RadioGroup5})
+    for (TRadioGroup* group : {form->TabSheet5->RadioGroup1, form->TabSheet5->RadioGroup2,
+                               form->TabSheet5->RadioGroup6, form->TabSheet5->RadioGroup5})
         group->SetItemIndex(-1);
     ASSERT_TRUE(Read());
     std::vector<QString> shown = FactoryRows();
@@ -163,10 +164,10 @@ TEST_F(ParamsBusTest, WriteStoresThePageInTheSensorAndReadingBackShowsIt)
     shown[7] = U("0,3");
     shown[9] = U("300,0");
     EXPECT_EQ(RowsOf(Page()), shown);
-    EXPECT_EQ(form->RadioGroup1->ItemIndex(), 2);
-    EXPECT_EQ(form->RadioGroup2->ItemIndex(), 1);
-    EXPECT_EQ(form->RadioGroup6->ItemIndex(), 1);
-    EXPECT_EQ(form->RadioGroup5->ItemIndex(), 8);
+    EXPECT_EQ(form->TabSheet5->RadioGroup1->ItemIndex(), 2);
+    EXPECT_EQ(form->TabSheet5->RadioGroup2->ItemIndex(), 1);
+    EXPECT_EQ(form->TabSheet5->RadioGroup6->ItemIndex(), 1);
+    EXPECT_EQ(form->TabSheet5->RadioGroup5->ItemIndex(), 8);
 }
 
 TEST_F(ParamsBusTest, DefaultsRestoreTheFactoryValuesAndShowThem)
@@ -175,7 +176,7 @@ TEST_F(ParamsBusTest, DefaultsRestoreTheFactoryValuesAndShowThem)
     bus.setRegister(sensor, 0x10, 3);
     bus.setRegister(sensor, SimReg::CorrectionLo, 9);
     bus.setRegister(sensor, SimReg::ObjectType, 4);
-    form->Button8->click();
+    form->TabSheet5->Button8->click();
     EXPECT_EQ(form->StatusText(1), U("Установка параметров по умолчанию..."));
     EXPECT_FALSE(form->PageControl1->isEnabled());
     EXPECT_FALSE(form->RadioGroup_protocol_obm->isEnabled());
@@ -186,7 +187,7 @@ TEST_F(ParamsBusTest, DefaultsRestoreTheFactoryValuesAndShowThem)
     ASSERT_TRUE(WaitIdle());
 
     EXPECT_EQ(RowsOf(Page()), FactoryRows());
-    EXPECT_EQ(form->RadioGroup5->ItemIndex(), 0);
+    EXPECT_EQ(form->TabSheet5->RadioGroup5->ItemIndex(), 0);
     std::vector<QByteArray> frames{"#1ADF\r"};
     for (const QByteArray& read : ReadFrames())
         frames.push_back(read);
@@ -215,7 +216,7 @@ TEST_F(ParamsBusTest, AFailedCheckShowsItsMessageAndSendsNothing)
         {"object type",
          [this] {
              SetCell(20, QStringLiteral("-5"));
-             form->RadioGroup5->SetItemIndex(-1);
+             form->TabSheet5->RadioGroup5->SetItemIndex(-1);
          },
          "Не указан \"тип объекта\"!", -1},
     };
@@ -225,16 +226,16 @@ TEST_F(ParamsBusTest, AFailedCheckShowsItsMessageAndSendsNothing)
         SCOPED_TRACE(c.name);
         for (int row = 0; row < ParamRowCount; ++row)
             SetCell(row, read.rows[static_cast<std::size_t>(row)]);
-        form->RadioGroup5->SetItemIndex(read.radio5);
+        form->TabSheet5->RadioGroup5->SetItemIndex(read.radio5);
         c.spoil();
         bus.clearLog();
         ModalCloser closer(form.get());
-        form->Button4->click(); // returns once the dialog has been closed
+        form->TabSheet5->Button4->click(); // returns once the dialog has been closed
         ASSERT_EQ(closer.seen().size(), 1u);
         EXPECT_EQ(closer.seen()[0].text, U(c.message));
         if (c.focusRow >= 0) {
-            EXPECT_EQ(form->KGrid1->currentRow(), c.focusRow);
-            EXPECT_EQ(form->KGrid1->currentColumn(), 1);
+            EXPECT_EQ(form->TabSheet5->KGrid1->currentRow(), c.focusRow);
+            EXPECT_EQ(form->TabSheet5->KGrid1->currentColumn(), 1);
         }
         EXPECT_FALSE(form->Bus().Busy());
         EXPECT_TRUE(form->PageControl1->isEnabled());
@@ -260,12 +261,13 @@ TEST_F(ParamsBusTest, ARefusedLaunchLeavesTheWindowAsItWas)
     bus.setFaults(sensor, silent);
     ModalCloser closer(form.get());
     bus.clearLog();
-    form->Button3->click();
+    form->TabSheet1->Button3->click();
     ASSERT_TRUE(form->Bus().Busy());
     ASSERT_TRUE(WaitFor([&] { return !Heard().empty(); }));
     bus.clearLog();
     form->SetStatusText(1, QString());
-    for (QPushButton* button : {form->Button4, form->Button1, form->Button8}) {
+    for (QPushButton* button :
+         {form->TabSheet5->Button4, form->TabSheet5->Button1, form->TabSheet5->Button8}) {
         SCOPED_TRACE(button->objectName().toStdString());
         button->click();
         EXPECT_EQ(form->ComboBox1->currentText(), U("26"));
@@ -289,9 +291,9 @@ TEST_F(ParamsBusTest, AnEntryWithoutRecordLeavesNothingDisabled)
     form->AddAddressItem(QStringLiteral("27"));
     form->ComboBox1->setCurrentText(QStringLiteral("27"));
     ASSERT_EQ(form->ComboBox1->currentText(), QStringLiteral("27"));
-    form->Label_Hint->hide();
+    form->TabSheet5->Label_Hint->hide();
     ModalCloser closer(form.get());
-    for (QPushButton* button : {form->Button1, form->Button8}) {
+    for (QPushButton* button : {form->TabSheet5->Button1, form->TabSheet5->Button8}) {
         SCOPED_TRACE(button->objectName().toStdString());
         button->click();
         ASSERT_TRUE(WaitIdle(1000)) << "ends at once, not by the watchdog";
@@ -300,7 +302,7 @@ TEST_F(ParamsBusTest, AnEntryWithoutRecordLeavesNothingDisabled)
         EXPECT_TRUE(form->RadioGroup_protocol_obm->isEnabled());
         EXPECT_TRUE(form->StatusText(1).isEmpty());
     }
-    EXPECT_FALSE(form->Label_Hint->isHidden());
+    EXPECT_FALSE(form->TabSheet5->Label_Hint->isHidden());
     EXPECT_TRUE(Heard().empty());
     EXPECT_TRUE(closer.seen().empty());
 }

@@ -1,8 +1,8 @@
 // Writes that move the sensor: a new network address, a new line speed, and a sensor that stops
 // answering half-way through.
 #include "ParamsFixture.h"
-#include "protocol/DeviceUnit.h"
 #include "bus/SensorBus.h"
+#include "protocol/DeviceUnit.h"
 #include "sim/SimRegisters.h"
 #include "widgets/RadioGroup.h"
 #include <QComboBox>
@@ -27,7 +27,7 @@ TEST_F(ParamsBusTest, ANewAddressIsWrittenToTheOldOneAndTheSensorAnswersAtTheNew
     SetCell(ParamRow::Address, U("2"));
     bus.clearLog();
 
-    form->Button4->click();
+    form->TabSheet5->Button4->click();
     EXPECT_EQ(form->ComboBox1->currentText(), U("2")) << "the box shows the new address at once";
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(1) == U("Параметры записаны"); }, 5000));
     ASSERT_TRUE(WaitIdle());
@@ -41,7 +41,7 @@ TEST_F(ParamsBusTest, ANewAddressIsWrittenToTheOldOneAndTheSensorAnswersAtTheNew
     EXPECT_EQ(one->AdressStr.load(), QByteArray("02"));
     EXPECT_EQ(form->ComboBox1->currentText(), U("2"));
 
-    form->Button3->click();
+    form->TabSheet1->Button3->click();
     EXPECT_TRUE(WaitFor([&] { return form->StatusText(0) == U("  Датчик включён"); }));
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(Heard().back(), QByteArray("#02ON\r"));
@@ -99,13 +99,13 @@ TEST_F(ParamsBusTest, ASensorThatFallsSilentMidWriteEndsInTheTimeoutAndTheRollba
         ModalCloser closer(form.get());
         bus.clearLog();
 
-        form->Button4->click();
+        form->TabSheet5->Button4->click();
         ASSERT_TRUE(WaitFor([&] { return !closer.seen().empty(); }, 4000));
         ASSERT_TRUE(WaitIdle());
         EXPECT_EQ(closer.seen()[0].text, U("Превышен интервал ожидания ответа от датчика"));
         EXPECT_EQ(form->ComboBox1->currentText(), U(c.box));
         EXPECT_EQ(record->AdressStr.load(), QByteArray(c.adressStr));
-        EXPECT_FALSE(form->Label_Hint->isHidden());
+        EXPECT_FALSE(form->TabSheet5->Label_Hint->isHidden());
         EXPECT_TRUE(form->PageControl1->isEnabled());
         EXPECT_TRUE(form->ComboBox1->isEnabled());
         EXPECT_TRUE(form->RadioGroup_protocol_obm->isEnabled());

@@ -1,7 +1,7 @@
 // The parameter operations in Modbus RTU: flags and block, read, written and restored.
 #include "ParamsFixture.h"
-#include "protocol/DeviceUnit.h"
 #include "bus/SensorBus.h"
+#include "protocol/DeviceUnit.h"
 #include "sim/SimRegisters.h"
 #include "widgets/RadioGroup.h"
 #include <QPushButton>
@@ -38,8 +38,8 @@ TEST_F(ParamsModbusTest, ReadTakesTheFlagsAndTheBlock)
     EXPECT_EQ(Cell(ParamRow::OutputPeriod), U("1000,0"));
     EXPECT_EQ(Cell(ParamRow::Correz), U("-300"));
     EXPECT_EQ(Cell(ParamRow::Uart), U("115200 бод"));
-    EXPECT_EQ(form->RadioGroup1->ItemIndex(), 1);
-    EXPECT_EQ(form->RadioGroup2->ItemIndex(), 2);
+    EXPECT_EQ(form->TabSheet5->RadioGroup1->ItemIndex(), 1);
+    EXPECT_EQ(form->TabSheet5->RadioGroup2->ItemIndex(), 2);
     const std::vector<QByteArray> frames = Heard();
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_EQ(frames[0].left(6).toHex(), QByteArray("1a0300000001"));
@@ -53,7 +53,7 @@ TEST_F(ParamsModbusTest, WriteSendsTheFlagsThenTheBlockAndTheSensorTakesThem)
     SetCell(ParamRow::Constant, U("1000"));
     SetCell(ParamRow::MedianPoint, U("7"));
     SetCell(ParamRow::Correz, U("-300"));
-    form->RadioGroup5->SetItemIndex(3);
+    form->TabSheet5->RadioGroup5->SetItemIndex(3);
     bus.clearLog();
     ASSERT_TRUE(Write());
 
@@ -75,12 +75,12 @@ TEST_F(ParamsModbusTest, DefaultsAreRestoredAndReadBack)
 {
     bus.setRegister(sensor, SimReg::AveragePoints, 99);
     bus.setRegister(sensor, SimReg::ObjectType, 5);
-    form->Button8->click();
+    form->TabSheet5->Button8->click();
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(1) == U("Параметры по умолчанию установлены"); }));
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(1) == U("Чтение параметров завершено"); }, 5000));
     ASSERT_TRUE(WaitIdleLong());
     EXPECT_EQ(Cell(ParamRow::MiddlePoint), U("8"));
-    EXPECT_EQ(form->RadioGroup5->ItemIndex(), 0);
+    EXPECT_EQ(form->TabSheet5->RadioGroup5->ItemIndex(), 0);
     EXPECT_EQ(Heard().size(), 3u);
 }
 

@@ -37,7 +37,7 @@ TEditor ExpectedEditor(int row)
 
 TEST_F(ParamsBusTest, EveryValueCellGetsTheEditorOfItsRow)
 {
-    QTableWidget& grid = *form->KGrid1;
+    QTableWidget& grid = *form->TabSheet5->KGrid1;
     QAbstractItemDelegate* const delegate = grid.itemDelegate();
     for (int row = 0; row < ParamRowCount; ++row) {
         SCOPED_TRACE(row);
@@ -77,7 +77,7 @@ TEST_F(ParamsBusTest, EveryValueCellGetsTheEditorOfItsRow)
 
 TEST_F(ParamsBusTest, TheEditorOpensInTheCurrentCellAndEnterMovesDown)
 {
-    QTableWidget& grid = *form->KGrid1;
+    QTableWidget& grid = *form->TabSheet5->KGrid1;
     form->PageControl1->setCurrentWidget(form->TabSheet5);
     grid.setFocus();
     grid.setCurrentCell(9, 1);
@@ -117,14 +117,14 @@ TEST_F(ParamsBusTest, FillingThePageSelectsTheOptionGroupsByTheirRegisters)
         record->param_R = c.r;
         record->param_OI = c.oi;
         record->Uart = 0;
-        form->Label_Hint->show();
-        form->FillForm(*record);
-        EXPECT_EQ(form->RadioGroup1->ItemIndex(), c.radio1);
-        EXPECT_EQ(form->RadioGroup2->ItemIndex(), c.radio2);
-        EXPECT_EQ(form->RadioGroup6->ItemIndex(), c.radio6);
-        EXPECT_EQ(form->RadioGroup5->ItemIndex(), c.radio5);
+        form->TabSheet5->Label_Hint->show();
+        form->TabSheet5->FillForm(*record);
+        EXPECT_EQ(form->TabSheet5->RadioGroup1->ItemIndex(), c.radio1);
+        EXPECT_EQ(form->TabSheet5->RadioGroup2->ItemIndex(), c.radio2);
+        EXPECT_EQ(form->TabSheet5->RadioGroup6->ItemIndex(), c.radio6);
+        EXPECT_EQ(form->TabSheet5->RadioGroup5->ItemIndex(), c.radio5);
         EXPECT_EQ(Cell(ParamRow::Uart), QString()) << "no speed for raw 0";
-        EXPECT_TRUE(form->Label_Hint->isHidden());
+        EXPECT_TRUE(form->TabSheet5->Label_Hint->isHidden());
         EXPECT_EQ(form->StatusText(1), U("Чтение параметров завершено"));
     }
 }

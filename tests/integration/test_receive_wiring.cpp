@@ -14,7 +14,7 @@ TEST_F(BusFormTest, GarbageBeforeTheReplyIsDropped)
     faults.garbage = QByteArray("\x05zz?\x7f", 5);
     bus.setFaults(sensor, faults);
     ModalCloser closer(form.get());
-    form->Button3->click();
+    form->TabSheet1->Button3->click();
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(0) == SensorOn; }));
     EXPECT_TRUE(WaitIdle());
     EXPECT_TRUE(Unused().isEmpty());
@@ -29,12 +29,12 @@ TEST_F(BusFormTest, AReplyInTwoChunksIsHandledOnce)
     faults.splitGapMs = 80;
     bus.setFaults(sensor, faults);
     ModalCloser closer(form.get());
-    form->Button9->click();
-    ASSERT_TRUE(WaitFor([&] { return form->CountRowTable > 0; }));
+    form->TabSheet3->Button9->click();
+    ASSERT_TRUE(WaitFor([&] { return form->TabSheet3->CountRowTable > 0; }));
     ASSERT_TRUE(WaitIdle());
     QTest::qWait(100);
-    EXPECT_EQ(form->CountRowTable, 1);
-    EXPECT_EQ(form->StringGrid1->rowCount(), 1);
+    EXPECT_EQ(form->TabSheet3->CountRowTable, 1);
+    EXPECT_EQ(form->TabSheet3->StringGrid1->rowCount(), 1);
     EXPECT_EQ(form->StatusText(1), QStringLiteral("Результат защёлкнут"));
     EXPECT_TRUE(Unused().isEmpty());
     EXPECT_TRUE(closer.seen().empty());
@@ -51,7 +51,7 @@ TEST_F(BusFormTest, AReplyForAnUnknownAddressIsIgnored)
     faults.splitGapMs = 5000;
     bus.setFaults(sensor, faults);
     ModalCloser closer(form.get());
-    form->Button3->click();
+    form->TabSheet1->Button3->click();
     ASSERT_TRUE(WaitFor([&] { return !closer.seen().empty(); }));
     EXPECT_EQ(closer.seen()[0].text, QStringLiteral("Превышен интервал ожидания ответа от датчика"));
     EXPECT_TRUE(closer.seen()[0].panel0.isEmpty()) << "the foreign echo was not taken";
@@ -68,7 +68,7 @@ TEST_F(BusFormTest, ModbusFrameWithAWrongCrcReportsAReceptionErrorThatClearsItse
     ModalCloser closer(form.get());
     QElapsedTimer clock;
     clock.start();
-    form->Button3->click();
+    form->TabSheet1->Button3->click();
     // The watchdog ends the operation first; the frame timeout runs on.
     ASSERT_TRUE(WaitFor([&] { return !closer.seen().empty(); }));
     ASSERT_TRUE(WaitIdle());
@@ -94,7 +94,7 @@ TEST_F(BusFormTest, ModbusFrameWithAWrongCrcReportsAReceptionErrorThatClearsItse
 TEST_F(BusFormTest, ModbusSwitchOnShowsTheEcho)
 {
     SelectModbus();
-    form->Button3->click();
+    form->TabSheet1->Button3->click();
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(0) == SensorOn; }));
     EXPECT_TRUE(WaitIdle());
     EXPECT_FALSE(form->Bus().FrameTimeoutRunning());

@@ -1,7 +1,7 @@
 #include "SearchFixture.h"
+#include "bus/SensorBus.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include "widgets/ProgressBar.h"
 #include "widgets/RadioGroup.h"
@@ -28,7 +28,7 @@ QByteArray StandardProbe(int address)
 // The search controls are usable again; the three other pages are as expected.
 void ExpectSearchControlsUsable(const TForm1& form, bool pagesEnabled)
 {
-    EXPECT_TRUE(form.Button5->isEnabled());
+    EXPECT_TRUE(form.TabSheet1->Button5->isEnabled());
     EXPECT_TRUE(form.ComboBox1->isEnabled());
     EXPECT_TRUE(form.ComboBox2->isEnabled());
     EXPECT_TRUE(form.RadioGroup_protocol_obm->isEnabled());
@@ -47,9 +47,9 @@ TEST_F(SearchBusTest, DefaultSearchProbesInOrderAndListsSensorsAtEverySpeedTheyA
     // Address 2 twice, at two speeds: two records, both listed.
     StartBus({Sensor(1, 57600, "VLT-A", 11), Sensor(2, 921600, "VLT-B", 22), Sensor(3, 19200, "VLT-C", 33),
               Sensor(2, 115200, "VLT-D", 44)});
-    form->Button5->click();
+    form->TabSheet1->Button5->click();
     EXPECT_EQ(form->StatusText(1), QStringLiteral("Поиск..."));
-    EXPECT_FALSE(form->Button5->isEnabled());
+    EXPECT_FALSE(form->TabSheet1->Button5->isEnabled());
     EXPECT_FALSE(form->ComboBox1->isEnabled());
     EXPECT_FALSE(form->ComboBox2->isEnabled());
     EXPECT_FALSE(form->RadioGroup_protocol_obm->isEnabled());
@@ -85,7 +85,7 @@ TEST_F(SearchBusTest, DefaultSearchProbesInOrderAndListsSensorsAtEverySpeedTheyA
     EXPECT_EQ(ListColumn(5).at(0), QStringLiteral("33"));
     // The port stays at the speed of the record identified last.
     EXPECT_EQ(BaudOf(form->CommPortDriver1->ComPortSpeed()), 921600);
-    EXPECT_EQ(form->ParamsLoaded.size(), 4u);
+    EXPECT_EQ(form->TabSheet5->ParamsLoaded.size(), 4u);
 }
 
 TEST_F(SearchBusTest, ABusWithoutSensorsEndsNotFoundWithOnlyTheSearchPageUsable)
@@ -96,7 +96,7 @@ TEST_F(SearchBusTest, ABusWithoutSensorsEndsNotFoundWithOnlyTheSearchPageUsable)
     EXPECT_EQ(form->StatusText(1), NotFound);
     ExpectSearchControlsUsable(*form, false);
     EXPECT_EQ(form->ComboBox1->count(), 0);
-    EXPECT_EQ(form->ListView1->topLevelItemCount(), 0);
+    EXPECT_EQ(form->TabSheet1->ListView1->topLevelItemCount(), 0);
     EXPECT_EQ(bus.receivedFrames().size(), 16u);
 }
 
@@ -121,7 +121,7 @@ TEST_P(SilentIdentificationTest, TimesOutAndListsNothing)
     ExpectSearchControlsUsable(*form, true);
     EXPECT_EQ(form->ComboBox1->count(), 0);
     EXPECT_TRUE(form->ComboBox1->currentText().isEmpty());
-    EXPECT_EQ(form->ListView1->topLevelItemCount(), 0);
+    EXPECT_EQ(form->TabSheet1->ListView1->topLevelItemCount(), 0);
     EXPECT_EQ(form->Bus().Devices().Count(), 1) << "the records stay";
 }
 
@@ -155,24 +155,25 @@ TEST_F(SearchBusTest, UnsearchableParametersAreRefusedWithAMessageAndStartNothin
     struct Case {
         const char* delay;
         const char* range;
-        QLineEdit* TForm1::*focused;
+        QLineEdit* TSearchPage::*focused;
     };
     const Case cases[] = {
-        {"abc", "3", &TForm1::Edit1}, {"0", "3", &TForm1::Edit1},    {"-20", "3", &TForm1::Edit1},
-        {"20", "1", &TForm1::Edit2},  {"20", "256", &TForm1::Edit2}, {"20", "x", &TForm1::Edit2},
+        {"abc", "3", &TSearchPage::Edit1},  {"0", "3", &TSearchPage::Edit1},
+        {"-20", "3", &TSearchPage::Edit1},  {"20", "1", &TSearchPage::Edit2},
+        {"20", "256", &TSearchPage::Edit2}, {"20", "x", &TSearchPage::Edit2},
     };
     for (const Case& c : cases) {
         const std::string name = std::string(c.delay) + " / " + c.range;
         SetSearchParameters(QString::fromUtf8(c.delay), QString::fromUtf8(c.range));
         form->SetStatusText(1, QStringLiteral("прежний"));
         ModalCloser closer(form.get());
-        form->Button5->click();
+        form->TabSheet1->Button5->click();
         ASSERT_EQ(closer.seen().size(), 1u) << name;
         EXPECT_FALSE(closer.seen()[0].text.isEmpty()) << name;
-        EXPECT_EQ(form->focusWidget(), form.get()->*c.focused) << name;
+        EXPECT_EQ(form->focusWidget(), form->TabSheet1->*c.focused) << name;
         EXPECT_EQ(form->StatusText(1), QStringLiteral("прежний")) << name;
         EXPECT_FALSE(form->Bus().Busy()) << name;
-        EXPECT_TRUE(form->Button5->isEnabled()) << name;
+        EXPECT_TRUE(form->TabSheet1->Button5->isEnabled()) << name;
         EXPECT_TRUE(form->ComboBox2->isEnabled()) << name;
         EXPECT_TRUE(form->RadioGroup_protocol_obm->isEnabled()) << name;
         EXPECT_TRUE(form->QProgressBar1->isHidden()) << name;
@@ -187,7 +188,7 @@ TEST_F(SearchBusTest, APortThatCannotBeUsedEndsTheSearchWithTheControlsBack)
     for (const char* port : {"/nonexistent/ttyVELTRANO", "COM0"}) {
         form->ComboBox2->setCurrentText(QString::fromUtf8(port));
         SetSearchParameters(QStringLiteral("10"), QStringLiteral("2"));
-        form->Button5->click();
+        form->TabSheet1->Button5->click();
         EXPECT_EQ(form->StatusText(1), Failed) << port;
         ExpectSearchControlsUsable(*form, false);
     }
@@ -197,10 +198,10 @@ TEST_F(SearchBusTest, ASearchStartWhileAnOperationRunsDoesNothing)
 {
     StartBus({Sensor(1, 57600)});
     SetSearchParameters(QStringLiteral("10"), QStringLiteral("3"));
-    form->Button5->click();
+    form->TabSheet1->Button5->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return form->Bus().Devices().Count() == 1; }, 3000));
     const TDevice* const found = form->Bus().Devices().At(0);
-    form->Button5Click();
+    form->TabSheet1->Button5Click();
     EXPECT_EQ(form->Bus().Devices().Count(), 1);
     EXPECT_EQ(form->Bus().Devices().At(0), found) << "the records the workers use stay";
     EXPECT_EQ(form->StatusText(1), QStringLiteral("Поиск..."));

@@ -1,6 +1,6 @@
 #include "SearchFixture.h"
-#include "protocol/DeviceList.h"
 #include "bus/SensorBus.h"
+#include "protocol/DeviceList.h"
 #include "widgets/RadioGroup.h"
 #include <QComboBox>
 #include <QLineEdit>
@@ -48,8 +48,8 @@ void SearchBusTest::TearDown()
 
 void SearchBusTest::SetSearchParameters(const QString& delay, const QString& range)
 {
-    form->Edit1->setText(delay);
-    form->Edit2->setText(range);
+    form->TabSheet1->Edit1->setText(delay);
+    form->TabSheet1->Edit2->setText(range);
 }
 
 void SearchBusTest::SelectModbus()
@@ -60,7 +60,7 @@ void SearchBusTest::SelectModbus()
 
 bool SearchBusTest::RunSearch(int ms)
 {
-    form->Button5->click();
+    form->TabSheet1->Button5->click();
     return WaitIdle(ms);
 }
 
@@ -80,7 +80,7 @@ QStringList SearchBusTest::AddressItems() const
 QStringList SearchBusTest::ListColumn(int column) const
 {
     QStringList texts;
-    for (int row = 0; row < form->ListView1->topLevelItemCount(); ++row)
-        texts << form->ListView1->topLevelItem(row)->text(column);
+    for (int row = 0; row < form->TabSheet1->ListView1->topLevelItemCount(); ++row)
+        texts << form->TabSheet1->ListView1->topLevelItem(row)->text(column);
     return texts;
 }

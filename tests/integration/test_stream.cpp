@@ -1,8 +1,8 @@
 #include "BusFormFixture.h"
-#include "widgets/StatusPanels.h"
-#include "protocol/DeviceUnit.h"
 #include "bus/SensorBus.h"
+#include "protocol/DeviceUnit.h"
 #include "sim/SimRegisters.h"
+#include "widgets/StatusPanels.h"
 #include "widgets/StreamChart.h"
 #include <QCheckBox>
 #include <QDir>
@@ -30,19 +30,19 @@ class StreamPageTest : public BusFormTest {
         form->PageControl1->setCurrentWidget(form->TabSheet2);
     }
 
-    TStreamChart& Chart() { return form->StreamChart(); }
+    TStreamChart& Chart() { return form->TabSheet2->StreamChart(); }
     QString Panel(int i) const { return form->StatusText(i); }
 
     void Start()
     {
-        form->Button6->click();
+        form->TabSheet2->Button6->click();
         ASSERT_TRUE(WaitFor([&] { return Panel(1) == QStringLiteral("Поток запущен"); }));
         ASSERT_TRUE(form->Bus().StreamRunning());
         ASSERT_TRUE(WaitIdle());
     }
     void Stop()
     {
-        form->Button7->click();
+        form->TabSheet2->Button7->click();
         ASSERT_TRUE(WaitFor([&] { return Panel(1) == QStringLiteral("Поток остановлен"); }, 6000));
         ASSERT_FALSE(form->Bus().StreamRunning());
         ASSERT_TRUE(WaitIdle());
@@ -70,13 +70,13 @@ class StreamPageTest : public BusFormTest {
     }
     void Drag(QPoint from, QPoint to, Qt::KeyboardModifiers keys = Qt::NoModifier)
     {
-        QTest::mousePress(form->Chart1, Qt::LeftButton, keys, from);
-        QTest::mouseEvent(QTest::MouseMove, form->Chart1, Qt::NoButton, keys, to);
-        QTest::mouseRelease(form->Chart1, Qt::LeftButton, Qt::NoModifier, to);
+        QTest::mousePress(form->TabSheet2->Chart1, Qt::LeftButton, keys, from);
+        QTest::mouseEvent(QTest::MouseMove, form->TabSheet2->Chart1, Qt::NoButton, keys, to);
+        QTest::mouseRelease(form->TabSheet2->Chart1, Qt::LeftButton, Qt::NoModifier, to);
     }
     QString ThreadFile() const { return QDir(program.path()).filePath(QStringLiteral("Thread.txt")); }
-    QCPRange Bottom() const { return form->Chart1->xAxis->range(); }
-    QCPRange Left() const { return form->Chart1->yAxis->range(); }
+    QCPRange Bottom() const { return form->TabSheet2->Chart1->xAxis->range(); }
+    QCPRange Left() const { return form->TabSheet2->Chart1->yAxis->range(); }
 };
 
 TEST_F(StreamPageTest, StartShowsTheSamplesAndStopConfirmsTheQuiet)
@@ -84,12 +84,12 @@ TEST_F(StreamPageTest, StartShowsTheSamplesAndStopConfirmsTheQuiet)
     Start();
     EXPECT_FALSE(form->TabSheet1->isEnabled());
     EXPECT_FALSE(form->ComboBox1->isEnabled());
-    EXPECT_TRUE(form->CheckBox_RecordThrd->isEnabled());
+    EXPECT_TRUE(form->TabSheet2->CheckBox_RecordThrd->isEnabled());
     ASSERT_TRUE(WaitFor([&] { return Chart().Count() > 150; }));
     // Every sample arrives in order: point k is the k-th counter value.
     for (int k = 0; k < 150; ++k)
         ASSERT_DOUBLE_EQ(*Chart().HeightAt(k), (FirstCount + k) / 200.0) << k;
-    EXPECT_TRUE(form->Label5->text().endsWith(QStringLiteral(" мм")));
+    EXPECT_TRUE(form->TabSheet2->Label5->text().endsWith(QStringLiteral(" мм")));
     EXPECT_GT(Bottom().lower, 0);
 
     Stop();
@@ -98,14 +98,14 @@ TEST_F(StreamPageTest, StartShowsTheSamplesAndStopConfirmsTheQuiet)
     EXPECT_EQ(CountOf("#1ASB\r"), 1);
     EXPECT_TRUE(form->TabSheet1->isEnabled());
     EXPECT_TRUE(form->ComboBox1->isEnabled());
-    EXPECT_FALSE(form->CheckBox_RecordThrd->isEnabled());
-    EXPECT_TRUE(form->Button6->isEnabled());
+    EXPECT_FALSE(form->TabSheet2->CheckBox_RecordThrd->isEnabled());
+    EXPECT_TRUE(form->TabSheet2->Button6->isEnabled());
     // The window shows the newest 101 samples, the scroll bar reaches back over the rest.
     EXPECT_DOUBLE_EQ(Bottom().upper, Chart().LastX());
     EXPECT_DOUBLE_EQ(Bottom().lower, Chart().LastX() - 100);
-    EXPECT_TRUE(!form->ScrollBar1->isHidden());
-    EXPECT_EQ(form->ScrollBar1->maximum(), Chart().Count() - 101);
-    EXPECT_EQ(form->ScrollBar1->value(), form->ScrollBar1->maximum());
+    EXPECT_TRUE(!form->TabSheet2->ScrollBar1->isHidden());
+    EXPECT_EQ(form->TabSheet2->ScrollBar1->maximum(), Chart().Count() - 101);
+    EXPECT_EQ(form->TabSheet2->ScrollBar1->value(), form->TabSheet2->ScrollBar1->maximum());
 }
 
 TEST_F(StreamPageTest, AStreamThatIgnoresTheStopIsAskedAgainUntilItStops)
@@ -116,10 +116,11 @@ TEST_F(StreamPageTest, AStreamThatIgnoresTheStopIsAskedAgainUntilItStops)
     bus.setFaults(sensor, faults);
     // The text stands only until the stop is asked again.
     bool notStopped = false;
-    QObject::connect(form->StatusBar1, &TStatusPanels::TextSet, form.get(), [&](int panel, const QString& text) {
-        notStopped = notStopped || (panel == 1 && text == QStringLiteral("Поток не остановлен"));
-    });
-    form->Button7->click();
+    QObject::connect(
+        form->StatusBar1, &TStatusPanels::TextSet, form.get(), [&](int panel, const QString& text) {
+            notStopped = notStopped || (panel == 1 && text == QStringLiteral("Поток не остановлен"));
+        });
+    form->TabSheet2->Button7->click();
     ASSERT_TRUE(WaitFor([&] { return notStopped; }, 6000));
     EXPECT_TRUE(form->Bus().StreamRunning());
     EXPECT_TRUE(WaitFor([&] { return CountOf("#1ASB\r") >= 2; }));
@@ -148,8 +149,8 @@ TEST_F(StreamPageTest, ZoomUndoAndTheDeadZone)
         SCOPED_TRACE(c.name);
         const QCPRange before = Bottom();
         const QPoint end = start + QPoint(c.dx, c.dy);
-        const double x1 = form->Chart1->xAxis->pixelToCoord(start.x());
-        const double x2 = form->Chart1->xAxis->pixelToCoord(end.x());
+        const double x1 = form->TabSheet2->Chart1->xAxis->pixelToCoord(start.x());
+        const double x2 = form->TabSheet2->Chart1->xAxis->pixelToCoord(end.x());
         Drag(start, end);
         if (c.zooms) {
             EXPECT_NEAR(Bottom().lower, std::min(x1, x2), 1e-9);
@@ -163,7 +164,7 @@ TEST_F(StreamPageTest, ZoomUndoAndTheDeadZone)
     Drag(start, start + QPoint(-40, -40));
     EXPECT_DOUBLE_EQ(Bottom().lower, 0);
     EXPECT_DOUBLE_EQ(Bottom().upper, Chart().LastX());
-    EXPECT_FALSE(!form->ScrollBar1->isHidden());
+    EXPECT_FALSE(!form->TabSheet2->ScrollBar1->isHidden());
     const double lo = FirstCount / 200.0;
     const double hi = (FirstCount + Chart().LastX()) / 200.0;
     EXPECT_NEAR(Left().lower, lo - (hi - lo) * 0.05, 1e-9);
@@ -179,14 +180,15 @@ TEST_F(StreamPageTest, DraggingShowsPlusOrMinusOutsideTheDeadZone)
         int cursor;
     } cases[] = {{{-30, -30}, 2}, {{30, -30}, 1}, {{30, 30}, 1}, {{-30, 30}, 1}, {{-5, -30}, 0}};
     for (const auto& c : cases) {
-        QTest::mousePress(form->Chart1, Qt::LeftButton, Qt::NoModifier, start);
-        QTest::mouseMove(form->Chart1, start + c.to);
-        EXPECT_EQ(form->Chart1->cursor().pixmap().toImage(),
-                  form->RegisteredCursor(c.cursor).pixmap().toImage())
+        QTest::mousePress(form->TabSheet2->Chart1, Qt::LeftButton, Qt::NoModifier, start);
+        QTest::mouseMove(form->TabSheet2->Chart1, start + c.to);
+        EXPECT_EQ(form->TabSheet2->Chart1->cursor().pixmap().toImage(),
+                  form->TabSheet2->RegisteredCursor(c.cursor).pixmap().toImage())
             << c.to.x() << "," << c.to.y();
-        EXPECT_EQ(form->Chart1->cursor().shape(), form->RegisteredCursor(c.cursor).shape());
+        EXPECT_EQ(form->TabSheet2->Chart1->cursor().shape(),
+                  form->TabSheet2->RegisteredCursor(c.cursor).shape());
         // Released with a key held: no zoom, the next case starts from the same chart.
-        QTest::mouseRelease(form->Chart1, Qt::LeftButton, Qt::ShiftModifier, start + c.to);
+        QTest::mouseRelease(form->TabSheet2->Chart1, Qt::LeftButton, Qt::ShiftModifier, start + c.to);
     }
 }
 
@@ -201,16 +203,16 @@ TEST_F(StreamPageTest, ScrollBarFollowsTheZoomWindow)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.hidden);
         const double first = 3;
-        form->Chart1->xAxis->setRange(first, first + (count - c.hidden) - 1);
-        form->Chart1Scroll();
-        EXPECT_EQ(!form->ScrollBar1->isHidden(), c.shown);
+        form->TabSheet2->Chart1->xAxis->setRange(first, first + (count - c.hidden) - 1);
+        form->TabSheet2->Chart1Scroll();
+        EXPECT_EQ(!form->TabSheet2->ScrollBar1->isHidden(), c.shown);
         if (c.shown) {
-            EXPECT_EQ(form->ScrollBar1->maximum(), c.hidden);
-            EXPECT_EQ(form->ScrollBar1->value(), 3);
+            EXPECT_EQ(form->TabSheet2->ScrollBar1->maximum(), c.hidden);
+            EXPECT_EQ(form->TabSheet2->ScrollBar1->value(), 3);
         }
     }
     // Moving the bar moves the window, keeping its width.
-    form->ScrollBar1->setValue(5);
+    form->TabSheet2->ScrollBar1->setValue(5);
     EXPECT_DOUBLE_EQ(Bottom().lower, 5);
     EXPECT_DOUBLE_EQ(Bottom().upper, 5 + count - 100 - 1);
 }
@@ -219,28 +221,28 @@ TEST_F(StreamPageTest, CrossHairShowsTheSampleUnderTheMouse)
 {
     StreamFor(300);
     const int k = static_cast<int>(Chart().LastX()) - 40;
-    const int x = static_cast<int>(std::lround(form->Chart1->xAxis->coordToPixel(k)));
+    const int x = static_cast<int>(std::lround(form->TabSheet2->Chart1->xAxis->coordToPixel(k)));
     const QPoint at(x, PlotPoint(0, 0.5).y());
-    QTest::mousePress(form->Chart1, Qt::LeftButton, Qt::ShiftModifier, at);
-    QTest::mouseRelease(form->Chart1, Qt::LeftButton, Qt::ShiftModifier, at);
+    QTest::mousePress(form->TabSheet2->Chart1, Qt::LeftButton, Qt::ShiftModifier, at);
+    QTest::mouseRelease(form->TabSheet2->Chart1, Qt::LeftButton, Qt::ShiftModifier, at);
     const double value = (FirstCount + k) / 200.0;
-    EXPECT_EQ(form->Label5->text(), QLocale().toString(value, 'f', 2) + QStringLiteral(" мм"));
+    EXPECT_EQ(form->TabSheet2->Label5->text(), QLocale().toString(value, 'f', 2) + QStringLiteral(" мм"));
 
     // Without Shift a press draws no cross-hair.
-    form->Label5->setText(QStringLiteral("-"));
-    QTest::mousePress(form->Chart1, Qt::LeftButton, Qt::NoModifier, at);
-    QTest::mouseRelease(form->Chart1, Qt::LeftButton, Qt::NoModifier, at);
-    EXPECT_EQ(form->Label5->text(), QStringLiteral("-"));
+    form->TabSheet2->Label5->setText(QStringLiteral("-"));
+    QTest::mousePress(form->TabSheet2->Chart1, Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseRelease(form->TabSheet2->Chart1, Qt::LeftButton, Qt::NoModifier, at);
+    EXPECT_EQ(form->TabSheet2->Label5->text(), QStringLiteral("-"));
 }
 
 TEST_F(StreamPageTest, ThreadTxtHoldsEveryNthValueInTheLocaleFormat)
 {
-    form->LabeledEdit_RecordThrd->setText(QStringLiteral("3"));
+    form->TabSheet2->LabeledEdit_RecordThrd->setText(QStringLiteral("3"));
     Start();
-    form->CheckBox_RecordThrd->click();
+    form->TabSheet2->CheckBox_RecordThrd->click();
     EXPECT_EQ(Panel(2), QStringLiteral("Запись потока в файл..."));
     ASSERT_TRUE(WaitFor([&] { return Chart().Count() > 200; }));
-    form->CheckBox_RecordThrd->click();
+    form->TabSheet2->CheckBox_RecordThrd->click();
     EXPECT_EQ(Panel(2), QStringLiteral("Запись потока завершена"));
     Stop();
 
@@ -270,11 +272,11 @@ TEST_F(StreamPageTest, ThreadTxtHoldsEveryNthValueInTheLocaleFormat)
 
 TEST_F(StreamPageTest, ClosingTheWindowWritesTheRecording)
 {
-    form->LabeledEdit_RecordThrd->setText(QStringLiteral("1"));
+    form->TabSheet2->LabeledEdit_RecordThrd->setText(QStringLiteral("1"));
     Start();
     // Counted from the click: on a slow machine the chart may already hold many samples.
     const auto recordedFrom = Chart().Count();
-    form->CheckBox_RecordThrd->click();
+    form->TabSheet2->CheckBox_RecordThrd->click();
     ASSERT_TRUE(WaitFor([&] { return Chart().Count() > recordedFrom + 100; }));
     form->close();
     form.reset();
@@ -285,22 +287,22 @@ TEST_F(StreamPageTest, ClosingTheWindowWritesTheRecording)
 
 TEST_F(StreamPageTest, MarkersDrawAtTheTypedLevelAndSurviveARestart)
 {
-    form->CheckBox2->click();
-    ASSERT_TRUE(form->Edit4->isVisible());
-    form->Edit4->setFocus();
-    QTest::keyClicks(form->Edit4, QStringLiteral("12.5"));
-    EXPECT_EQ(form->Edit4->text(), QStringLiteral("12,5"));
-    form->Edit5->clear();
-    QTest::keyClicks(form->Edit5, QStringLiteral("x"));
-    ASSERT_EQ(form->Series2->data()->size(), 2);
-    EXPECT_DOUBLE_EQ(form->Series2->data()->at(0)->value, 12.5);
-    EXPECT_EQ(form->Series3->data()->size(), 0);
+    form->TabSheet2->CheckBox2->click();
+    ASSERT_TRUE(form->TabSheet2->Edit4->isVisible());
+    form->TabSheet2->Edit4->setFocus();
+    QTest::keyClicks(form->TabSheet2->Edit4, QStringLiteral("12.5"));
+    EXPECT_EQ(form->TabSheet2->Edit4->text(), QStringLiteral("12,5"));
+    form->TabSheet2->Edit5->clear();
+    QTest::keyClicks(form->TabSheet2->Edit5, QStringLiteral("x"));
+    ASSERT_EQ(form->TabSheet2->Series2->data()->size(), 2);
+    EXPECT_DOUBLE_EQ(form->TabSheet2->Series2->data()->at(0)->value, 12.5);
+    EXPECT_EQ(form->TabSheet2->Series3->data()->size(), 0);
 
     form->close();
     form = std::make_unique<TForm1>(nullptr, SettingsPaths{work.path(), program.path()});
-    EXPECT_TRUE(form->CheckBox2->isChecked());
-    EXPECT_EQ(form->Edit4->text(), QStringLiteral("12,5"));
-    ASSERT_EQ(form->Series2->data()->size(), 2);
-    EXPECT_DOUBLE_EQ(form->Series2->data()->at(1)->value, 12.5);
+    EXPECT_TRUE(form->TabSheet2->CheckBox2->isChecked());
+    EXPECT_EQ(form->TabSheet2->Edit4->text(), QStringLiteral("12,5"));
+    ASSERT_EQ(form->TabSheet2->Series2->data()->size(), 2);
+    EXPECT_DOUBLE_EQ(form->TabSheet2->Series2->data()->at(1)->value, 12.5);
 }
 } // namespace

@@ -1,7 +1,7 @@
 #include "BusFormFixture.h"
+#include "bus/SensorBus.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include "sim/SimRegisters.h"
 #include "widgets/StreamChart.h"
@@ -36,22 +36,22 @@ TEST_F(BusFormTest, TenSecondsAtTheFastestSpeedLoseAndDoubleNothing)
     TDevice* const device = form->Bus().Devices().Append("2B", FastSpeed);
     ASSERT_NE(device, nullptr);
     device->ID_D = config.range;
-    form->ParamsLoaded.assign(2, false);
+    form->TabSheet5->ParamsLoaded.assign(2, false);
     form->AddAddressItem(QStringLiteral("43"));
     form->ComboBox1->setCurrentIndex(form->ComboBox1->findText(QStringLiteral("43")));
     ASSERT_EQ(form->SelectedDevice(), device);
     ASSERT_TRUE(form->SetComPortSpeed(FastSpeed));
     form->PageControl1->setCurrentWidget(form->TabSheet2);
-    form->LabeledEdit_RecordThrd->setText(QString::number(Interval));
+    form->TabSheet2->LabeledEdit_RecordThrd->setText(QString::number(Interval));
 
-    form->Button6->click();
+    form->TabSheet2->Button6->click();
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(1) == QStringLiteral("Поток запущен"); }));
-    form->CheckBox_RecordThrd->click();
+    form->TabSheet2->CheckBox_RecordThrd->click();
     QTest::qWait(10000);
-    form->Button7->click();
+    form->TabSheet2->Button7->click();
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(1) == QStringLiteral("Поток остановлен"); }, 8000));
 
-    const TStreamChart& chart = form->StreamChart();
+    const TStreamChart& chart = form->TabSheet2->StreamChart();
     const std::uint64_t sent = bus.status(fast).samplesSent;
     EXPECT_GT(sent, 100000u);
     ASSERT_EQ(static_cast<std::uint64_t>(chart.Count()), sent);

@@ -13,20 +13,20 @@ const QString Timeout = QStringLiteral("Превышен интервал ожи
 TEST_F(BusFormTest, SwitchingButtonsSendTheirCommandAndShowTheEcho)
 {
     struct Case {
-        QPushButton* TForm1::*button;
+        QPushButton* TSearchPage::*button;
         QByteArray frame;
         const char* shown;
         bool on;
     };
     const Case cases[] = {
-        {&TForm1::Button3, "#1AON\r", "  Датчик включён", true},
-        {&TForm1::Button2, "#1AOF\r", "  Датчик выключен", false},
-        {&TForm1::Button12, "#1ASU\r", "  Датчик настроен", false},
+        {&TSearchPage::Button3, "#1AON\r", "  Датчик включён", true},
+        {&TSearchPage::Button2, "#1AOF\r", "  Датчик выключен", false},
+        {&TSearchPage::Button12, "#1ASU\r", "  Датчик настроен", false},
     };
     for (const Case& c : cases) {
         bus.clearLog();
         form->SetStatusText(0, QStringLiteral("старое"));
-        (form.get()->*c.button)->click();
+        (form->TabSheet1->*c.button)->click();
         EXPECT_TRUE(form->Bus().Busy());
         EXPECT_TRUE(form->ComboBox1->isEnabled()) << "the switching buttons disable nothing";
         EXPECT_TRUE(form->RadioGroup_protocol_obm->isEnabled());
@@ -48,7 +48,7 @@ TEST_F(BusFormTest, SwitchOnRoundTripAtFullSpeed)
         QElapsedTimer clock;
         form->SetStatusText(0, QString());
         clock.start();
-        form->Button3->click();
+        form->TabSheet1->Button3->click();
         ASSERT_TRUE(WaitFor([&] { return !form->StatusText(0).isEmpty(); }, 2000));
         toEcho += clock.nsecsElapsed();
         ASSERT_TRUE(WaitIdle());
@@ -72,7 +72,7 @@ TEST_F(BusFormTest, MissingReplyEndsInTheTimeoutMessageAndAUsableWindow)
     form->SetStatusText(1, QStringLiteral("занят"));
     form->SetStatusText(2, QStringLiteral("ошибка"));
     ModalCloser closer(form.get());
-    form->Button3->click();
+    form->TabSheet1->Button3->click();
     ASSERT_TRUE(WaitFor([&] { return !closer.seen().empty(); }, 3000));
     ASSERT_TRUE(WaitIdle());
     ASSERT_EQ(closer.seen().size(), 1u);
@@ -87,7 +87,7 @@ TEST_F(BusFormTest, MissingReplyEndsInTheTimeoutMessageAndAUsableWindow)
 
     // Usable again: the sensor answers and the next switch-on goes through.
     bus.setFaults(sensor, SimFaults{});
-    form->Button3->click();
+    form->TabSheet1->Button3->click();
     EXPECT_TRUE(WaitFor([&] { return form->StatusText(0) == QStringLiteral("  Датчик включён"); }));
     EXPECT_TRUE(WaitIdle());
     EXPECT_EQ(closer.seen().size(), 1u);
@@ -100,12 +100,12 @@ TEST_F(BusFormTest, ASecondLaunchWhileOneRunsDoesNothing)
     faults.noAnswer = true;
     bus.setFaults(sensor, faults);
     ModalCloser closer(form.get());
-    form->Button3->click();
+    form->TabSheet1->Button3->click();
     ASSERT_TRUE(form->Bus().Busy());
     QTest::qWait(50);
     form->SetStatusText(0, QStringLiteral("старое"));
-    form->Button2->click();
-    form->Button15->click();
+    form->TabSheet1->Button2->click();
+    form->TabSheet5->Button15->click();
     EXPECT_TRUE(form->StatusText(0).isEmpty()) << "the refused button still clears panel 0";
     EXPECT_TRUE(form->PageControl1->isEnabled()) << "a refused save to flash disables nothing";
     EXPECT_TRUE(form->ComboBox1->isEnabled());
@@ -119,7 +119,7 @@ TEST_F(BusFormTest, ASecondLaunchWhileOneRunsDoesNothing)
 
 TEST_F(BusFormTest, SaveToFlashReportsItsEndAndEnablesTheControls)
 {
-    form->Button15->click();
+    form->TabSheet5->Button15->click();
     EXPECT_EQ(form->StatusText(1), QStringLiteral("Запись параметров во FLASH..."));
     EXPECT_FALSE(form->PageControl1->isEnabled());
     EXPECT_FALSE(form->ComboBox1->isEnabled());
@@ -140,7 +140,7 @@ TEST_F(BusFormTest, SaveToFlashWithoutAnEchoTimesOutAndEnablesTheControls)
     faults.noAnswer = true;
     bus.setFaults(sensor, faults);
     ModalCloser closer(form.get());
-    form->Button15->click();
+    form->TabSheet5->Button15->click();
     ASSERT_TRUE(WaitFor([&] { return !closer.seen().empty(); }));
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(closer.seen()[0].text, Timeout);
@@ -156,7 +156,7 @@ TEST_F(BusFormTest, SaveToFlashForAnEntryWithoutRecordLeavesNothingDisabled)
     form->ComboBox1->setCurrentText(QStringLiteral("27"));
     ASSERT_EQ(form->ComboBox1->currentText(), QStringLiteral("27"));
     ModalCloser closer(form.get());
-    form->Button15->click();
+    form->TabSheet5->Button15->click();
     ASSERT_TRUE(WaitIdle(1000)) << "ends at once, not by the watchdog";
     EXPECT_TRUE(form->PageControl1->isEnabled());
     EXPECT_TRUE(form->ComboBox1->isEnabled());
@@ -170,8 +170,9 @@ TEST_F(BusFormTest, WithAnEmptyAddressBoxTheButtonsSendNothing)
 {
     form->ComboBox1->clear();
     form->SetStatusText(0, QStringLiteral("старое"));
-    for (QPushButton* button : {form->Button3, form->Button2, form->Button12, form->Button15, form->Button9,
-                                form->Button10, form->Button11}) {
+    for (QPushButton* button : {form->TabSheet1->Button3, form->TabSheet1->Button2, form->TabSheet1->Button12,
+                                form->TabSheet5->Button15, form->TabSheet3->Button9,
+                                form->TabSheet3->Button10, form->TabSheet3->Button11}) {
         button->click();
         EXPECT_FALSE(form->Bus().Busy()) << button->objectName().toStdString();
     }

@@ -3,11 +3,11 @@
 // parameter reads, latches and a recorded result stream at 921600 baud. It fails on memory that
 // grows beyond what the chart holds, on any error text or message box, and on any streamed sample
 // missing from, doubled in or added to the recording.
-#include "tests/integration/BusFormFixture.h"
-#include "protocol/DeviceList.h"
 #include "bus/SensorBus.h"
-#include "widgets/StatusPanels.h"
+#include "protocol/DeviceList.h"
 #include "sim/SimRegisters.h"
+#include "tests/integration/BusFormFixture.h"
+#include "widgets/StatusPanels.h"
 #include "widgets/StreamChart.h"
 #include <QCheckBox>
 #include <QComboBox>
@@ -204,9 +204,9 @@ class SoakTest : public ::testing::Test {
         form->ComboBox2->setCurrentText(bus.slavePath());
         // Two addresses; a pause after each probe long enough for the simulated bus on a busy
         // machine.
-        form->Edit1->setText(QStringLiteral("100"));
-        form->Edit2->setText(QStringLiteral("2"));
-        form->LabeledEdit_RecordThrd->setText(QStringLiteral("1"));
+        form->TabSheet1->Edit1->setText(QStringLiteral("100"));
+        form->TabSheet1->Edit2->setText(QStringLiteral("2"));
+        form->TabSheet2->LabeledEdit_RecordThrd->setText(QStringLiteral("1"));
     }
 
     void TearDown() override
@@ -219,7 +219,10 @@ class SoakTest : public ::testing::Test {
         QLocale::setDefault(savedLocale_);
     }
 
-    bool Idle(int ms) const { return QTest::qWaitFor([this] { return !form->Bus().Busy(); }, ms); }
+    bool Idle(int ms) const
+    {
+        return QTest::qWaitFor([this] { return !form->Bus().Busy(); }, ms);
+    }
 
     // Serves events for ms, sampling the memory every two seconds.
     void Serve(int ms)
@@ -253,7 +256,7 @@ class SoakTest : public ::testing::Test {
     {
         Page(form->TabSheet1);
         const int done = form->TimesShown(QStringLiteral("Поиск завершён"));
-        form->Button5->click();
+        form->TabSheet1->Button5->click();
         ASSERT_TRUE(QTest::qWaitFor(
             [&] { return form->TimesShown(QStringLiteral("Поиск завершён")) > done && !form->Bus().Busy(); },
             60000))
@@ -271,7 +274,7 @@ class SoakTest : public ::testing::Test {
         Page(form->TabSheet3);
         const QString done = QStringLiteral("Чтение параметров завершено");
         const int before = form->TimesShown(done);
-        form->Button1->click();
+        form->TabSheet5->Button1->click();
         ASSERT_TRUE(QTest::qWaitFor([&] { return form->TimesShown(done) > before; }, 20000)) << address;
         ASSERT_TRUE(Idle(20000));
         ++figures.reads;
@@ -281,16 +284,16 @@ class SoakTest : public ::testing::Test {
     void Latch()
     {
         Page(form->TabSheet5);
-        const int rows = form->CountRowTable;
-        form->Button9->click();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return form->CountRowTable == rows + 1; }, 20000));
+        const int rows = form->TabSheet3->CountRowTable;
+        form->TabSheet3->Button9->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->TabSheet3->CountRowTable == rows + 1; }, 20000));
         ASSERT_TRUE(Idle(20000));
-        form->Button_LatchAll->click();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return form->CountRowTable == rows + 2; }, 20000));
+        form->TabSheet3->Button_LatchAll->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->TabSheet3->CountRowTable == rows + 2; }, 20000));
         ASSERT_TRUE(Idle(20000));
         figures.latches += 2;
-        form->Button_ReadAllLanch->click();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return form->CountRowTable == rows + 4; }, 20000));
+        form->TabSheet3->Button_ReadAllLanch->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->TabSheet3->CountRowTable == rows + 4; }, 20000));
         ASSERT_TRUE(Idle(20000));
         ++figures.latchReads;
         ASSERT_TRUE(QTest::qWaitFor([&] { return bus.lineSpeed() == FastSpeed; }, 5000))
@@ -307,23 +310,23 @@ class SoakTest : public ::testing::Test {
         const SimSensorStatus before = bus.status(fastSensor);
         const std::uint64_t sentBefore = before.samplesSent;
         const int started = form->TimesShown(QStringLiteral("Поток запущен"));
-        form->Button6->click();
+        form->TabSheet2->Button6->click();
         ASSERT_TRUE(QTest::qWaitFor(
             [&] { return form->TimesShown(QStringLiteral("Поток запущен")) > started; }, 20000));
         ASSERT_TRUE(Idle(20000));
-        TStreamChart& chart = form->StreamChart();
+        TStreamChart& chart = form->TabSheet2->StreamChart();
         // Samples decoded from now on are recorded: the click runs between two received chunks.
         const int firstRecorded = chart.Count();
-        form->CheckBox_RecordThrd->click();
-        ASSERT_TRUE(form->CheckBox_RecordThrd->isChecked());
+        form->TabSheet2->CheckBox_RecordThrd->click();
+        ASSERT_TRUE(form->TabSheet2->CheckBox_RecordThrd->isChecked());
         Serve(ms);
 
         const int stopped = form->TimesShown(QStringLiteral("Поток остановлен"));
-        form->Button7->click();
+        form->TabSheet2->Button7->click();
         ASSERT_TRUE(QTest::qWaitFor(
             [&] {
                 return form->TimesShown(QStringLiteral("Поток остановлен")) > stopped &&
-                       !form->CheckBox_RecordThrd->isChecked() && !form->Bus().Busy();
+                       !form->TabSheet2->CheckBox_RecordThrd->isChecked() && !form->Bus().Busy();
             },
             30000))
             << form->StatusText(1).toStdString();
@@ -350,12 +353,14 @@ class SoakTest : public ::testing::Test {
             if (step != 1) {
                 missing += static_cast<std::uint64_t>(step - 1);
                 ++figures.lossEvents;
-                std::printf("soak: cycle %d: %d samples missing before point %d of %d (%.1f s into the stream)\n",
-                            figures.cycles, step - 1, k, count, k / (static_cast<double>(count) / (ms / 1000.0)));
+                std::printf(
+                    "soak: cycle %d: %d samples missing before point %d of %d (%.1f s into the stream)\n",
+                    figures.cycles, step - 1, k, count, k / (static_cast<double>(count) / (ms / 1000.0)));
             }
             previous = value;
         }
-        ASSERT_EQ(missing, sent - static_cast<std::uint64_t>(count)) << "the chart's jumps against the samples lost";
+        ASSERT_EQ(missing, sent - static_cast<std::uint64_t>(count))
+            << "the chart's jumps against the samples lost";
         figures.notReceived += missing;
 
         QFile file(QDir(program.path()).filePath(QStringLiteral("Thread.txt")));
@@ -395,15 +400,15 @@ class SoakTest : public ::testing::Test {
                     "  heap in use        %ld kB at start, %ld kB at the end\n"
                     "  message boxes      %zu\n"
                     "  error texts        %zu\n",
-                    finished ? "" : " (run stopped by a failure)", static_cast<long long>(clock.elapsed() / 1000),
-                    figures.cycles, figures.searches, figures.reads, figures.latches, figures.latchReads,
+                    finished ? "" : " (run stopped by a failure)",
+                    static_cast<long long>(clock.elapsed() / 1000), figures.cycles, figures.searches,
+                    figures.reads, figures.latches, figures.latchReads,
                     static_cast<unsigned long long>(figures.streamed),
                     static_cast<unsigned long long>(figures.streamedWhileRecording),
                     static_cast<unsigned long long>(figures.recorded),
-                    static_cast<unsigned long long>(figures.notReceived), figures.lossEvents, figures.rssStartKb,
-                    rssEndKb,
-                    figures.rssMinKb, figures.rssMaxKb, heapStartKb, HeapInUseKb(),
-                    closer ? closer->seen().size() : 0u, form->Errors().size());
+                    static_cast<unsigned long long>(figures.notReceived), figures.lossEvents,
+                    figures.rssStartKb, rssEndKb, figures.rssMinKb, figures.rssMaxKb, heapStartKb,
+                    HeapInUseKb(), closer ? closer->seen().size() : 0u, form->Errors().size());
         if (closer) {
             for (const ModalCloser::Seen& box : closer->seen())
                 std::printf("  box at %lld ms: %s\n", box.atMs, box.text.toUtf8().constData());
@@ -454,9 +459,8 @@ TEST_F(SoakTest, StreamRecordSearchReadAndLatchInTurnForTheWholeRun)
     QElapsedTimer tick;
     tick.start();
     QTimer pauseWatch;
-    QObject::connect(&pauseWatch, &QTimer::timeout, [&] {
-        longestPauseMs = std::max(longestPauseMs, tick.restart());
-    });
+    QObject::connect(&pauseWatch, &QTimer::timeout,
+                     [&] { longestPauseMs = std::max(longestPauseMs, tick.restart()); });
     pauseWatch.start(20);
     int warmUpPoints = 0;
     while (clock.elapsed() < seconds * 1000LL) {
@@ -479,14 +483,16 @@ TEST_F(SoakTest, StreamRecordSearchReadAndLatchInTurnForTheWholeRun)
             heapBaselineKb = std::max(heapBaselineKb, heapKb);
             warmUpPoints = std::max(warmUpPoints, points);
         }
-        const long explainedKb = std::max(0L, static_cast<long>(points - warmUpPoints) * BytesPerPoint / 1024);
+        const long explainedKb =
+            std::max(0L, static_cast<long>(points - warmUpPoints) * BytesPerPoint / 1024);
         const double cpu = ProcessCpuSeconds();
-        std::printf("soak: %s at %lld s: memory %ld kB (heap in use %ld kB), chart %d points, streamed %llu, "
-                    "recorded %llu, texts %zu, boxes %zu; cpu %.1f s, longest event-loop pause %lld ms, load %s\n",
-                    cycle.c_str(), static_cast<long long>(clock.elapsed() / 1000), kb, heapKb, points,
-                    static_cast<unsigned long long>(figures.streamed),
-                    static_cast<unsigned long long>(figures.recorded), form->Errors().size(), closer->seen().size(),
-                    cpu - cpuBefore, longestPauseMs, LoadAverage().c_str());
+        std::printf(
+            "soak: %s at %lld s: memory %ld kB (heap in use %ld kB), chart %d points, streamed %llu, "
+            "recorded %llu, texts %zu, boxes %zu; cpu %.1f s, longest event-loop pause %lld ms, load %s\n",
+            cycle.c_str(), static_cast<long long>(clock.elapsed() / 1000), kb, heapKb, points,
+            static_cast<unsigned long long>(figures.streamed),
+            static_cast<unsigned long long>(figures.recorded), form->Errors().size(), closer->seen().size(),
+            cpu - cpuBefore, longestPauseMs, LoadAverage().c_str());
         std::fflush(stdout);
         cpuBefore = cpu;
         longestPauseMs = 0;

@@ -92,13 +92,11 @@ bool ShotSession::SearchDemoBus()
 {
     ChooseDemoPort();
     // The highest demo address is 26.
-    form_->Edit1->setText(QStringLiteral("20"));
-    form_->Edit2->setText(QStringLiteral("26"));
-    form_->Button5->click();
+    form_->TabSheet1->Edit1->setText(QStringLiteral("20"));
+    form_->TabSheet1->Edit2->setText(QStringLiteral("26"));
+    form_->TabSheet1->Button5->click();
     const bool found = WaitUntil(
-        [this] {
-            return !form_->Bus().Busy() && form_->StatusText(1) == QStringLiteral("Поиск завершён");
-        },
+        [this] { return !form_->Bus().Busy() && form_->StatusText(1) == QStringLiteral("Поиск завершён"); },
         60000);
     if (!found) {
         std::fprintf(stderr, "the demo bus search ended in \"%s\"\n", qPrintable(form_->StatusText(1)));

@@ -1,10 +1,10 @@
 // The latch page over the demo bus after a few latches and reads, and the workbook and text
 // file its two exports write (copied beside the pictures for a look in other programs).
 #include "ShotSupport.h"
+#include "bus/SensorBus.h"
 #include "pages/LatchExport.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include <QApplication>
 #include <QComboBox>
@@ -20,7 +20,7 @@ namespace {
 bool Press(QPushButton* button, int rows, TForm1& form)
 {
     button->click();
-    return ShotSession::WaitUntil([&] { return form.CountRowTable >= rows && !form.Bus().Busy(); },
+    return ShotSession::WaitUntil([&] { return form.TabSheet3->CountRowTable >= rows && !form.Bus().Busy(); },
                                   5000);
 }
 
@@ -36,17 +36,18 @@ int main(int argc, char** argv)
         return 1;
     form.PageControl1->setCurrentWidget(form.TabSheet3);
     int rows = 0;
-    for (QPushButton* button : {form.Button9, form.Button10, form.Button11, form.Button_LatchAll})
+    for (QPushButton* button : {form.TabSheet3->Button9, form.TabSheet3->Button10, form.TabSheet3->Button11,
+                                form.TabSheet3->Button_LatchAll})
         Press(button, ++rows, form);
     rows += 3;
-    Press(form.Button_ReadAllLanch, rows, form);
+    Press(form.TabSheet3->Button_ReadAllLanch, rows, form);
     ShotSession::Settle(200);
     session.Save(QStringLiteral("latch-page"));
 
     // Both exports, kept instead of opened.
-    form.OpenDocument = [](const QUrl&) { return true; };
-    form.BitBtn_Excel->click();
-    form.BitBtn_TXT->click();
+    form.TabSheet3->OpenDocument = [](const QUrl&) { return true; };
+    form.TabSheet3->BitBtn_Excel->click();
+    form.TabSheet3->BitBtn_TXT->click();
     const QDir programDir(form.Paths().ProgramDir);
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
     for (const QString& name : {WorkbookFileName, ReportFileName}) {

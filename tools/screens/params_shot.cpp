@@ -1,9 +1,9 @@
 // The parameters page over the demo bus after a read of sensor 1, and the same page with the
 // drop-down editor of the line speed open.
 #include "ShotSupport.h"
+#include "bus/SensorBus.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include <QAbstractItemView>
 #include <QApplication>
@@ -26,7 +26,7 @@ int main(int argc, char** argv)
     if (!session.SearchDemoBus())
         return 1;
     form.PageControl1->setCurrentWidget(form.TabSheet5);
-    form.Button1->click();
+    form.TabSheet5->Button1->click();
     if (!ShotSession::WaitUntil(
             [&] { return form.StatusText(1) == QStringLiteral("Чтение параметров завершено"); }, 5000)) {
         std::fprintf(stderr, "the parameters were not read\n");
@@ -37,10 +37,11 @@ int main(int argc, char** argv)
     session.Save(QStringLiteral("params-page"));
 
     // The line speed's drop-down, open over the grid.
-    form.KGrid1->setFocus();
-    form.KGrid1->setCurrentCell(6, 1);
+    form.TabSheet5->KGrid1->setFocus();
+    form.TabSheet5->KGrid1->setCurrentCell(6, 1);
     ShotSession::Settle(100);
-    if (auto* combo = qobject_cast<QComboBox*>(form.KGrid1->indexWidget(form.KGrid1->model()->index(6, 1)))) {
+    if (auto* combo = qobject_cast<QComboBox*>(
+            form.TabSheet5->KGrid1->indexWidget(form.TabSheet5->KGrid1->model()->index(6, 1)))) {
         combo->showPopup();
         ShotSession::Settle(300);
     }
@@ -49,7 +50,7 @@ int main(int argc, char** argv)
     if (QWidget* popup = QApplication::activePopupWidget())
         session.Save(*popup, QStringLiteral("params-page-editor-list"));
 
-    form.KGrid1->setCurrentCell(7, 1);
+    form.TabSheet5->KGrid1->setCurrentCell(7, 1);
     ShotSession::Settle(200);
     session.Save(QStringLiteral("params-page-line-editor"));
     return session.Result();

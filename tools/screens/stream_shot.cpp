@@ -1,9 +1,9 @@
 // The stream page over the demo bus: a running stream, then the stopped chart zoomed with the
 // mouse.
 #include "ShotSupport.h"
+#include "bus/SensorBus.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include "widgets/StreamChart.h"
 #include <QApplication>
@@ -26,22 +26,22 @@ int main(int argc, char** argv)
     form.PageControl1->setCurrentWidget(form.TabSheet2);
     ShotSession::Settle();
 
-    form.Button6->click();
-    ShotSession::WaitUntil([&] { return form.StreamChart().Count() >= 80; }, 20000);
-    form.StreamChart().ReplotNow();
+    form.TabSheet2->Button6->click();
+    ShotSession::WaitUntil([&] { return form.TabSheet2->StreamChart().Count() >= 80; }, 20000);
+    form.TabSheet2->StreamChart().ReplotNow();
     ShotSession::Settle(100);
     session.Save(QStringLiteral("stream-running"));
 
-    form.Button7->click();
+    form.TabSheet2->Button7->click();
     ShotSession::WaitUntil([&] { return !form.Bus().StreamRunning(); }, 8000);
     ShotSession::Settle();
-    const QRect plot = form.StreamChart().PlotRect();
+    const QRect plot = form.TabSheet2->StreamChart().PlotRect();
     const QPoint from(plot.left() + plot.width() / 4, plot.top() + plot.height() / 5);
     const QPoint to(plot.left() + plot.width() * 3 / 4, plot.top() + plot.height() * 4 / 5);
-    QTest::mousePress(form.Chart1, Qt::LeftButton, Qt::NoModifier, from);
-    QTest::mouseMove(form.Chart1, to);
-    QTest::mouseRelease(form.Chart1, Qt::LeftButton, Qt::NoModifier, to);
-    form.StreamChart().ReplotNow();
+    QTest::mousePress(form.TabSheet2->Chart1, Qt::LeftButton, Qt::NoModifier, from);
+    QTest::mouseMove(form.TabSheet2->Chart1, to);
+    QTest::mouseRelease(form.TabSheet2->Chart1, Qt::LeftButton, Qt::NoModifier, to);
+    form.TabSheet2->StreamChart().ReplotNow();
     ShotSession::Settle();
     session.Save(QStringLiteral("stream-zoomed"));
     return session.Result();

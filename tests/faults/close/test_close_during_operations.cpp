@@ -1,11 +1,11 @@
 #include "CloseChecks.h"
 #include "ParamsFixture.h"
-#include "app/IniFile.h"
-#include "app/Settings.h"
+#include "bus/SensorBus.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
+#include "settings/IniFile.h"
+#include "settings/Settings.h"
 #include "sim/SimRegisters.h"
 #include "widgets/StreamChart.h"
 #include <QApplication>
@@ -107,8 +107,8 @@ std::vector<CloseCase> AllCases()
 
 void PrintTo(const CloseCase& c, std::ostream* os)
 {
-    *os << c.row.name << (c.modbus ? " in Modbus RTU" : " in the standard protocol")
-        << ", sensor " << ReplyNames[static_cast<int>(c.reply)];
+    *os << c.row.name << (c.modbus ? " in Modbus RTU" : " in the standard protocol") << ", sensor "
+        << ReplyNames[static_cast<int>(c.reply)];
 }
 
 std::string CaseName(const ::testing::TestParamInfo<CloseCase>& info)
@@ -145,8 +145,8 @@ class CloseDuringOperation : public ParamsBusTest, public ::testing::WithParamIn
             ASSERT_GE(searched_.back(), 0);
         }
         form->ComboBox2->setCurrentText(bus.slavePath());
-        form->Edit1->setText(QStringLiteral("40"));
-        form->Edit2->setText(QStringLiteral("3"));
+        form->TabSheet1->Edit1->setText(QStringLiteral("40"));
+        form->TabSheet1->Edit2->setText(QStringLiteral("3"));
     }
 
     // A running stream of counts, recorded sample by sample, with well over a hundred samples in
@@ -156,18 +156,18 @@ class CloseDuringOperation : public ParamsBusTest, public ::testing::WithParamIn
         bus.setRegister(sensor, SimReg::ConstantLo, 1);
         bus.setMeasurement(sensor, SimMeasureMode::Counter, 1000);
         form->PageControl1->setCurrentWidget(form->TabSheet2);
-        form->LabeledEdit_RecordThrd->setText(QStringLiteral("1"));
-        form->Button6->click();
+        form->TabSheet2->LabeledEdit_RecordThrd->setText(QStringLiteral("1"));
+        form->TabSheet2->Button6->click();
         ASSERT_TRUE(WaitFor([&] { return form->StatusText(1) == QStringLiteral("Поток запущен"); }));
         ASSERT_TRUE(WaitIdle());
-        TStreamChart& chart = form->StreamChart();
+        TStreamChart& chart = form->TabSheet2->StreamChart();
         // The start's echo may come before the first sample.
         ASSERT_TRUE(WaitFor([&] { return !chart.Empty(); }));
         // Nothing is handled between this look and the click: the next sample is the first recorded.
         firstRecorded_ = *chart.HeightAt(chart.LastX()) + StreamStep;
         const int from = chart.Count();
-        form->CheckBox_RecordThrd->click();
-        ASSERT_TRUE(form->CheckBox_RecordThrd->isChecked());
+        form->TabSheet2->CheckBox_RecordThrd->click();
+        ASSERT_TRUE(form->TabSheet2->CheckBox_RecordThrd->isChecked());
         ASSERT_TRUE(WaitFor([&] { return chart.Count() > from + 150; }, 5000));
     }
 
@@ -235,23 +235,51 @@ class CloseDuringOperation : public ParamsBusTest, public ::testing::WithParamIn
     {
         QPushButton* button = nullptr;
         switch (op) {
-        case Op::Read: button = form->Button1; break;
-        case Op::Defaults: button = form->Button8; break;
+        case Op::Read:
+            button = form->TabSheet5->Button1;
+            break;
+        case Op::Defaults:
+            button = form->TabSheet5->Button8;
+            break;
         case Op::Write:
-        case Op::AddressChange: button = form->Button4; break;
-        case Op::SwitchOn: button = form->Button3; break;
-        case Op::SwitchOff: button = form->Button2; break;
-        case Op::Configure: button = form->Button12; break;
-        case Op::SaveToFlash: button = form->Button15; break;
+        case Op::AddressChange:
+            button = form->TabSheet5->Button4;
+            break;
+        case Op::SwitchOn:
+            button = form->TabSheet1->Button3;
+            break;
+        case Op::SwitchOff:
+            button = form->TabSheet1->Button2;
+            break;
+        case Op::Configure:
+            button = form->TabSheet1->Button12;
+            break;
+        case Op::SaveToFlash:
+            button = form->TabSheet5->Button15;
+            break;
         case Op::ProbePass:
-        case Op::Identification: button = form->Button5; break;
+        case Op::Identification:
+            button = form->TabSheet1->Button5;
+            break;
         // Answering, the stream itself is what runs; silent, the stop it does not answer.
-        case Op::Stream: button = reply == Reply::Silent ? form->Button7 : nullptr; break;
-        case Op::Latch: button = form->Button9; break;
-        case Op::ReadLatch: button = form->Button10; break;
-        case Op::ReadLast: button = form->Button11; break;
-        case Op::ReadAll: button = form->Button_ReadAllLanch; break;
-        case Op::LatchAll: button = form->Button_LatchAll; break;
+        case Op::Stream:
+            button = reply == Reply::Silent ? form->TabSheet2->Button7 : nullptr;
+            break;
+        case Op::Latch:
+            button = form->TabSheet3->Button9;
+            break;
+        case Op::ReadLatch:
+            button = form->TabSheet3->Button10;
+            break;
+        case Op::ReadLast:
+            button = form->TabSheet3->Button11;
+            break;
+        case Op::ReadAll:
+            button = form->TabSheet3->Button_ReadAllLanch;
+            break;
+        case Op::LatchAll:
+            button = form->TabSheet3->Button_LatchAll;
+            break;
         }
         if (button)
             button->click();
@@ -267,7 +295,7 @@ class CloseDuringOperation : public ParamsBusTest, public ::testing::WithParamIn
             // The passes are over and the list of what they found is in the address box; the
             // identification holds the search until its end step.
             return !form->Bus().ReceivePath().Searching() && form->ComboBox1->count() == 3 &&
-                   !form->Button5->isEnabled() && form->Bus().Busy();
+                   !form->TabSheet1->Button5->isEnabled() && form->Bus().Busy();
         case Op::Stream:
             return form->Bus().StreamRunning() &&
                    (GetParam().reply != Reply::Silent || (heard && form->Bus().Busy()));
@@ -280,7 +308,6 @@ class CloseDuringOperation : public ParamsBusTest, public ::testing::WithParamIn
 
     std::vector<int> searched_;
     double firstRecorded_ = 0;
-
 };
 
 TEST_P(CloseDuringOperation, ClosesPromptlyAndLeavesNothingBehind)
@@ -293,7 +320,8 @@ TEST_P(CloseDuringOperation, ClosesPromptlyAndLeavesNothingBehind)
     SetReplies(c.row.op, c.reply);
     const std::size_t heardBefore = Heard().size();
     Start(c.row.op, c.reply);
-    ASSERT_TRUE(WaitFor([&] { return UnderWay(c.row.op, heardBefore); }, 8000)) << "the operation never got going";
+    ASSERT_TRUE(WaitFor([&] { return UnderWay(c.row.op, heardBefore); }, 8000))
+        << "the operation never got going";
     // The first bytes of the reply come at once, the rest only after the gap.
     if (c.reply == Reply::HalfReply)
         QTest::qWait(HalfReplyGapMs / 3);
@@ -304,7 +332,7 @@ TEST_P(CloseDuringOperation, ClosesPromptlyAndLeavesNothingBehind)
     const QRect geometry(form->x(), form->y(), form->width(), form->height());
     std::optional<double> lastReceived;
     if (c.row.op == Op::Stream)
-        lastReceived = form->StreamChart().HeightAt(form->StreamChart().LastX());
+        lastReceived = form->TabSheet2->StreamChart().HeightAt(form->TabSheet2->StreamChart().LastX());
 
     QElapsedTimer clock;
     clock.start();
@@ -316,7 +344,8 @@ TEST_P(CloseDuringOperation, ClosesPromptlyAndLeavesNothingBehind)
     EXPECT_EQ(OperationThreadCount(), 0);
     // Whatever the threads had queued for the window finds it gone.
     QTest::qWait(100);
-    EXPECT_TRUE(closer.seen().empty()) << "closing shows no message: " << closer.seen().front().text.toStdString();
+    EXPECT_TRUE(closer.seen().empty())
+        << "closing shows no message: " << closer.seen().front().text.toStdString();
     EXPECT_TRUE(PortOpensAgain(bus.slavePath()));
 
     IniFile ini(SettingsPaths{work.path(), program.path()}.WorkingFile());
@@ -336,7 +365,8 @@ TEST_P(CloseDuringOperation, ClosesPromptlyAndLeavesNothingBehind)
         EXPECT_NEAR(values->front(), firstRecorded_, StreamStep / 100);
         EXPECT_EQ(FirstGap(*values, StreamStep), QString());
         ASSERT_TRUE(lastReceived.has_value());
-        EXPECT_NEAR(values->back(), *lastReceived, StreamStep / 100) << "the last sample received is recorded";
+        EXPECT_NEAR(values->back(), *lastReceived, StreamStep / 100)
+            << "the last sample received is recorded";
     }
 }
 
@@ -400,7 +430,7 @@ TEST_F(CloseUnderMessage, ATerminationRequestDuringTheTimeoutMessageClosesTheWin
     SimFaults faults;
     faults.noAnswer = true;
     bus.setFaults(sensor, faults);
-    const auto shown = CloseUnderTheMessage(form->Button3);
+    const auto shown = CloseUnderTheMessage(form->TabSheet1->Button3);
     EXPECT_EQ(shown.second, QStringLiteral("Превышен интервал ожидания ответа от датчика"));
     ExpectClosedAndReleased();
 }
@@ -412,7 +442,7 @@ TEST_F(CloseUnderMessage, ATerminationRequestDuringAModbusExceptionMessageCloses
     SimFaults faults;
     faults.modbusException = 2;
     bus.setFaults(sensor, faults);
-    const auto shown = CloseUnderTheMessage(form->Button10);
+    const auto shown = CloseUnderTheMessage(form->TabSheet3->Button10);
     EXPECT_TRUE(shown.first.startsWith(QStringLiteral("Принят код ошибки по протоколу Modbus")))
         << shown.first.toStdString() << " / " << shown.second.toStdString();
     ExpectClosedAndReleased();
@@ -426,7 +456,7 @@ TEST_F(CloseUnderMessage, ClosingAfterTheAdapterIsPulledOutNeitherHangsNorCrashe
     faults.noAnswer = true;
     bus.setFaults(sensor, faults);
     ModalCloser closer(form.get());
-    form->Button1->click();
+    form->TabSheet5->Button1->click();
     ASSERT_TRUE(WaitFor([&] { return !Heard().empty(); }));
     bus.vanish();
     QTest::qWait(200);
@@ -458,9 +488,9 @@ TEST_F(CloseOnDemoBus, ClosingDuringASearchOfTheDemoBusNeitherHangsNorCrashes)
     ModalCloser closer(form.get());
     form->CommPortDriver1->Disconnect();
     form->ComboBox2->setCurrentText(DemoPortName);
-    form->Edit1->setText(QStringLiteral("20"));
-    form->Edit2->setText(QStringLiteral("40"));
-    form->Button5->click();
+    form->TabSheet1->Edit1->setText(QStringLiteral("20"));
+    form->TabSheet1->Edit2->setText(QStringLiteral("40"));
+    form->TabSheet1->Button5->click();
     int passes = 0;
     QObject::connect(&form->Bus(), &TSensorBus::SearchProgress, form.get(),
                      [&](int address, int) { passes += address == 1 ? 1 : 0; });

@@ -105,10 +105,10 @@ TEST_F(SecondStartTest, SecondStartsDuringABusSearchLeaveTheSearchToTheFirst)
     }
     form->ComboBox2->setCurrentText(bus.slavePath());
     // Long probes keep the search going while two more starts come and go.
-    form->Edit1->setText(QStringLiteral("150"));
-    form->Edit2->setText(QStringLiteral("3"));
+    form->TabSheet1->Edit1->setText(QStringLiteral("150"));
+    form->TabSheet1->Edit2->setText(QStringLiteral("3"));
     bus.clearLog();
-    form->Button5->click();
+    form->TabSheet1->Button5->click();
     ASSERT_TRUE(WaitFor([&] { return form->Bus().ReceivePath().Searching(); }));
     const QByteArray settings = SettingsBytes();
     ASSERT_NE(settings, QByteArray("(none)"));
@@ -132,7 +132,7 @@ TEST_F(SecondStartTest, SecondStartsDuringABusSearchLeaveTheSearchToTheFirst)
 
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(1) == QStringLiteral("Поиск завершён"); }, 20000));
     ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(form->ListView1->topLevelItemCount(), 3);
+    EXPECT_EQ(form->TabSheet1->ListView1->topLevelItemCount(), 3);
     ASSERT_EQ(form->ComboBox1->count(), 3);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(form->ComboBox1->itemText(i), QString::number(i + 1));
@@ -148,14 +148,14 @@ TEST_F(SecondStartTest, SecondStartDuringARecordedStreamLosesNoSample)
     bus.setRegister(sensor, SimReg::ConstantLo, 1);
     bus.setMeasurement(sensor, SimMeasureMode::Counter, 1000);
     form->PageControl1->setCurrentWidget(form->TabSheet2);
-    form->LabeledEdit_RecordThrd->setText(QStringLiteral("1"));
-    form->Button6->click();
+    form->TabSheet2->LabeledEdit_RecordThrd->setText(QStringLiteral("1"));
+    form->TabSheet2->Button6->click();
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(1) == QStringLiteral("Поток запущен"); }));
     ASSERT_TRUE(WaitIdle());
-    TStreamChart& chart = form->StreamChart();
+    TStreamChart& chart = form->TabSheet2->StreamChart();
     ASSERT_TRUE(WaitFor([&] { return !chart.Empty(); }));
     const double firstRecorded = *chart.HeightAt(chart.LastX()) + step;
-    form->CheckBox_RecordThrd->click();
+    form->TabSheet2->CheckBox_RecordThrd->click();
     ASSERT_TRUE(WaitFor([&] { return chart.Count() > 100; }));
     const QByteArray settings = SettingsBytes();
 
@@ -174,9 +174,9 @@ TEST_F(SecondStartTest, SecondStartDuringARecordedStreamLosesNoSample)
     // the second start was.
     ASSERT_TRUE(WaitFor([&] { return chart.Count() > afterSecond + 350; }, 8000)) << "the stream went on";
     const double lastRecorded = *chart.HeightAt(chart.LastX());
-    form->CheckBox_RecordThrd->click();
+    form->TabSheet2->CheckBox_RecordThrd->click();
     ASSERT_EQ(form->StatusText(2), QStringLiteral("Запись потока завершена"));
-    form->Button7->click();
+    form->TabSheet2->Button7->click();
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(1) == QStringLiteral("Поток остановлен"); }, 6000));
 
     const auto values = RecordedValues(program.path());

@@ -2,9 +2,9 @@
 // port box, the recording interval and the two marker levels.
 #include "BusFormFixture.h"
 #include "InputFixture.h"
-#include "app/IniFile.h"
-#include "app/Settings.h"
 #include "bus/SensorBus.h"
+#include "settings/IniFile.h"
+#include "settings/Settings.h"
 #include "sim/SimRegisters.h"
 #include "widgets/ProgressBar.h"
 #include "widgets/RadioGroup.h"
@@ -47,43 +47,46 @@ TEST_P(EditInputTest, SearchDelayAndBoundRefuseBadTextBeforeAnythingIsSent)
     const QString delayWhole = U("Задержка при поиске должна быть целым числом миллисекунд.");
     const QString boundRange = U("Верхняя граница поиска должна быть целым числом от 2 до 255.");
     struct Case {
-        QLineEdit* TForm1::*box;
+        QLineEdit* TSearchPage::*box;
         const char* typed;
         const char* shown; // the box's text: the bound takes three characters, the delay nine
         QString message;
     };
     const Case cases[] = {
-        {&TForm1::Edit1, "", "", delayWhole},
-        {&TForm1::Edit1, "   ", "   ", delayWhole},
-        {&TForm1::Edit1, "abc", "abc", delayWhole},
-        {&TForm1::Edit1, "99999999999999999999", "999999999", U("Задержка при поиске не может быть больше 60000 мс.")},
-        {&TForm1::Edit1, "-1", "-1", U("Задержка при поиске должна быть больше нуля.")},
-        {&TForm1::Edit1, "0", "0", U("Задержка при поиске должна быть больше нуля.")},
-        {&TForm1::Edit1, "1,5", "1,5", delayWhole},
-        {&TForm1::Edit1, "1.5", "1.5", delayWhole},
-        {&TForm1::Edit2, "", "", boundRange},
-        {&TForm1::Edit2, "   ", "   ", boundRange},
-        {&TForm1::Edit2, "abc", "abc", boundRange},
-        {&TForm1::Edit2, "99999999999999999999", "999", boundRange},
-        {&TForm1::Edit2, "-1", "-1", boundRange},
-        {&TForm1::Edit2, "1", "1", boundRange},
-        {&TForm1::Edit2, "1,5", "1,5", boundRange},
-        {&TForm1::Edit2, "1.5", "1.5", boundRange},
+        {&TSearchPage::Edit1, "", "", delayWhole},
+        {&TSearchPage::Edit1, "   ", "   ", delayWhole},
+        {&TSearchPage::Edit1, "abc", "abc", delayWhole},
+        {&TSearchPage::Edit1, "99999999999999999999", "999999999",
+         U("Задержка при поиске не может быть больше 60000 мс.")},
+        {&TSearchPage::Edit1, "-1", "-1", U("Задержка при поиске должна быть больше нуля.")},
+        {&TSearchPage::Edit1, "0", "0", U("Задержка при поиске должна быть больше нуля.")},
+        {&TSearchPage::Edit1, "1,5", "1,5", delayWhole},
+        {&TSearchPage::Edit1, "1.5", "1.5", delayWhole},
+        {&TSearchPage::Edit2, "", "", boundRange},
+        {&TSearchPage::Edit2, "   ", "   ", boundRange},
+        {&TSearchPage::Edit2, "abc", "abc", boundRange},
+        {&TSearchPage::Edit2, "99999999999999999999", "999", boundRange},
+        {&TSearchPage::Edit2, "-1", "-1", boundRange},
+        {&TSearchPage::Edit2, "1", "1", boundRange},
+        {&TSearchPage::Edit2, "1,5", "1,5", boundRange},
+        {&TSearchPage::Edit2, "1.5", "1.5", boundRange},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
-        QLineEdit* const box = form.get()->*c.box;
-        QLineEdit* const other = box == form->Edit1 ? form->Edit2 : form->Edit1;
-        other->setText(box == form->Edit1 ? QStringLiteral("3") : QStringLiteral("20"));
+        QLineEdit* const box = form->TabSheet1->*c.box;
+        QLineEdit* const other =
+            box == form->TabSheet1->Edit1 ? form->TabSheet1->Edit2 : form->TabSheet1->Edit1;
+        other->setText(box == form->TabSheet1->Edit1 ? QStringLiteral("3") : QStringLiteral("20"));
         TypeInto(box, U(c.typed));
         EXPECT_EQ(box->text(), U(c.shown));
         // Kept as typed, number or not: the check comes when the search starts. The settings
         // file keeps no blanks around a value.
-        EXPECT_EQ(Stored(settings::MainForm, box == form->Edit1 ? settings::DelayOfFind : settings::RangeOfFind),
+        EXPECT_EQ(Stored(settings::MainForm,
+                         box == form->TabSheet1->Edit1 ? settings::DelayOfFind : settings::RangeOfFind),
                   U(c.shown).trimmed());
         bus.clearLog();
         ModalCloser closer(form.get());
-        form->Button5->click();
+        form->TabSheet1->Button5->click();
         ASSERT_EQ(closer.seen().size(), 1u);
         EXPECT_EQ(closer.seen()[0].caption, U("Параметры поиска"));
         EXPECT_EQ(closer.seen()[0].text, c.message);
@@ -92,7 +95,7 @@ TEST_P(EditInputTest, SearchDelayAndBoundRefuseBadTextBeforeAnythingIsSent)
         EXPECT_TRUE(Heard().empty());
         // Nothing of the last search is undone by a search that never started.
         EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("26"));
-        EXPECT_TRUE(form->Button5->isEnabled());
+        EXPECT_TRUE(form->TabSheet1->Button5->isEnabled());
         EXPECT_TRUE(form->TabSheet5->isEnabled());
         EXPECT_FALSE(form->Bus().ReceivePath().Searching());
     }
@@ -102,15 +105,15 @@ TEST_P(EditInputTest, PortBoxTextThatNamesNoPortEndsTheSearchWithItsStatus)
 {
     // The window's own port is closed by a search: the bus is listened to on the pty alone.
     const char* const texts[] = {"", "   ", "abc", "99999999999999999999", "-1", "COM0", "COM1,5", "COM1.5"};
-    form->Edit1->setText(QStringLiteral("20"));
-    form->Edit2->setText(QStringLiteral("3"));
+    form->TabSheet1->Edit1->setText(QStringLiteral("20"));
+    form->TabSheet1->Edit2->setText(QStringLiteral("3"));
     for (const char* text : texts) {
         SCOPED_TRACE(text);
         TypeInto(form->ComboBox2->lineEdit(), U(text));
         EXPECT_EQ(Stored(settings::MainForm, settings::ComPort), U(text).trimmed());
         ModalCloser closer(form.get());
-        form->Button5->click();
-        ASSERT_TRUE(WaitFor([&] { return form->Button5->isEnabled(); }, 5000));
+        form->TabSheet1->Button5->click();
+        ASSERT_TRUE(WaitFor([&] { return form->TabSheet1->Button5->isEnabled(); }, 5000));
         EXPECT_EQ(form->StatusText(1), U("Поиск завершён: ошибка поиска"));
         EXPECT_TRUE(closer.seen().empty());
         EXPECT_FALSE(form->QProgressBar1->isVisible());
@@ -130,32 +133,33 @@ TEST_F(RecordIntervalTest, RecordingIntervalThatIsNoPositiveWholeNumberRecordsAt
         int interval;
     };
     const Case cases[] = {
-        {"", 100},     {"   ", 100}, {"abc", 100}, {"99999999999999999999", 100},
-        {"-1", 100},   {"0", 100},   {"1,5", 100}, {"1.5", 100},
-        {" 7 ", 7},    {"3", 3},
+        {"", 100},   {"   ", 100}, {"abc", 100}, {"99999999999999999999", 100},
+        {"-1", 100}, {"0", 100},   {"1,5", 100}, {"1.5", 100},
+        {" 7 ", 7},  {"3", 3},
     };
     bus.setRegister(sensor, SimReg::ConstantLo, 1);
     bus.setMeasurement(sensor, SimMeasureMode::Counter, 1000);
     form->PageControl1->setCurrentWidget(form->TabSheet2);
-    form->Button6->click();
+    form->TabSheet2->Button6->click();
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(1) == U("Поток запущен"); }));
     ASSERT_TRUE(WaitIdle());
     const QString thread = QDir(program.path()).filePath(QStringLiteral("Thread.txt"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
-        TypeInto(form->LabeledEdit_RecordThrd, U(c.typed));
-        EXPECT_EQ(form->LabeledEdit_RecordThrd->text(), U(c.typed).left(10));
-        form->CheckBox_RecordThrd->click();
-        ASSERT_TRUE(form->CheckBox_RecordThrd->isChecked());
-        EXPECT_EQ(form->StreamChart().Sampler().RecordInterval(), c.interval);
-        const auto from = form->StreamChart().Count();
-        ASSERT_TRUE(WaitFor([&] { return form->StreamChart().Count() > from + c.interval + 20; }, 15000));
+        TypeInto(form->TabSheet2->LabeledEdit_RecordThrd, U(c.typed));
+        EXPECT_EQ(form->TabSheet2->LabeledEdit_RecordThrd->text(), U(c.typed).left(10));
+        form->TabSheet2->CheckBox_RecordThrd->click();
+        ASSERT_TRUE(form->TabSheet2->CheckBox_RecordThrd->isChecked());
+        EXPECT_EQ(form->TabSheet2->StreamChart().Sampler().RecordInterval(), c.interval);
+        const auto from = form->TabSheet2->StreamChart().Count();
+        ASSERT_TRUE(
+            WaitFor([&] { return form->TabSheet2->StreamChart().Count() > from + c.interval + 20; }, 15000));
         ModalCloser closer(form.get());
-        form->CheckBox_RecordThrd->click();
+        form->TabSheet2->CheckBox_RecordThrd->click();
         EXPECT_TRUE(closer.seen().empty());
         EXPECT_GE(FileBytes(thread).count('\n'), 1) << "every recording reaches Thread.txt";
     }
-    form->Button7->click();
+    form->TabSheet2->Button7->click();
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(1) == U("Поток остановлен"); }, 6000));
     ASSERT_TRUE(WaitIdle());
 }
@@ -163,8 +167,8 @@ TEST_F(RecordIntervalTest, RecordingIntervalThatIsNoPositiveWholeNumberRecordsAt
 TEST_P(EditInputTest, MarkerLevelThatIsNoNumberRemovesTheMarkerAndKeepsTheStoredLevel)
 {
     form->PageControl1->setCurrentWidget(form->TabSheet2);
-    form->CheckBox2->click();
-    ASSERT_TRUE(form->Edit4->isVisible());
+    form->TabSheet2->CheckBox2->click();
+    ASSERT_TRUE(form->TabSheet2->Edit4->isVisible());
     struct Case {
         const char* typed;
         const char* shown; // a typed "." becomes ","
@@ -186,9 +190,10 @@ TEST_P(EditInputTest, MarkerLevelThatIsNoNumberRemovesTheMarkerAndKeepsTheStored
         {"inf", "inf", false, 0, nullptr},
         {"nan", "nan", false, 0, nullptr},
     };
-    for (QLineEdit* const edit : {form->Edit4, form->Edit5}) {
-        QCPGraph* const series = edit == form->Edit4 ? form->Series2 : form->Series3;
-        const QString key = edit == form->Edit4 ? settings::Blue : settings::Green;
+    for (QLineEdit* const edit : {form->TabSheet2->Edit4, form->TabSheet2->Edit5}) {
+        QCPGraph* const series =
+            edit == form->TabSheet2->Edit4 ? form->TabSheet2->Series2 : form->TabSheet2->Series3;
+        const QString key = edit == form->TabSheet2->Edit4 ? settings::Blue : settings::Green;
         QString stored = QStringLiteral("<missing>");
         for (const Case& c : cases) {
             SCOPED_TRACE(testing::Message() << key.toStdString() << " " << c.typed);
@@ -204,7 +209,7 @@ TEST_P(EditInputTest, MarkerLevelThatIsNoNumberRemovesTheMarkerAndKeepsTheStored
                     stored = U(c.stored);
             }
             EXPECT_EQ(Stored(settings::Metki, key), stored);
-            form->Chart1->replot(QCustomPlot::rpImmediateRefresh);
+            form->TabSheet2->Chart1->replot(QCustomPlot::rpImmediateRefresh);
         }
     }
 }

@@ -2,10 +2,10 @@
 // gets a message, and what was recorded or latched stays where a retry can still save it.
 #include "BusFormFixture.h"
 #include "InputFixture.h"
+#include "bus/SensorBus.h"
 #include "pages/LatchExport.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "bus/SensorBus.h"
 #include "serial/TCommPortDriver.h"
 #include "sim/SimRegisters.h"
 #include "widgets/StreamChart.h"
@@ -41,8 +41,8 @@ class RecordFileTest : public BusFormTest {
         bus.setRegister(sensor, SimReg::ConstantLo, 1);
         bus.setMeasurement(sensor, SimMeasureMode::Counter, 1000);
         form->PageControl1->setCurrentWidget(form->TabSheet2);
-        form->LabeledEdit_RecordThrd->setText(QStringLiteral("1"));
-        form->Button6->click();
+        form->TabSheet2->LabeledEdit_RecordThrd->setText(QStringLiteral("1"));
+        form->TabSheet2->Button6->click();
         ASSERT_TRUE(WaitFor([&] { return form->StatusText(1) == U("Поток запущен"); }));
         ASSERT_TRUE(WaitIdle());
     }
@@ -54,14 +54,14 @@ class RecordFileTest : public BusFormTest {
     // Records for at least samples more results.
     void RecordFor(int samples)
     {
-        const auto from = form->StreamChart().Count();
-        ASSERT_TRUE(WaitFor([&] { return form->StreamChart().Count() > from + samples; }, 10000));
+        const auto from = form->TabSheet2->StreamChart().Count();
+        ASSERT_TRUE(WaitFor([&] { return form->TabSheet2->StreamChart().Count() > from + samples; }, 10000));
     }
     // Clicks the recording box with a closer at hand; the boxes it showed.
     std::vector<ModalCloser::Seen> ClickRecord()
     {
         ModalCloser closer(form.get());
-        form->CheckBox_RecordThrd->click();
+        form->TabSheet2->CheckBox_RecordThrd->click();
         QTest::qWait(30);
         return closer.seen();
     }
@@ -86,17 +86,18 @@ TEST_F(RecordFileTest, ThreadTxtThatCannotBeReplacedLeavesTheRecordingInTheSpool
     // While the folder is still there the kept recording cannot move, and a new one would empty it.
     seen = ClickRecord();
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].text, U("Запись потока не начата: предыдущая запись хранится в файле %1 и не может быть "
-                              "перенесена в файл %2.")
-                                .arg(Native(Spool()), Native(File())));
-    EXPECT_FALSE(form->CheckBox_RecordThrd->isChecked());
+    EXPECT_EQ(seen[0].text,
+              U("Запись потока не начата: предыдущая запись хранится в файле %1 и не может быть "
+                "перенесена в файл %2.")
+                  .arg(Native(Spool()), Native(File())));
+    EXPECT_FALSE(form->TabSheet2->CheckBox_RecordThrd->isChecked());
     RecordFor(50);
     EXPECT_EQ(FileBytes(Spool()), kept);
 
     // Once the user has cleared the way, the next recording first puts the kept one in place.
     ASSERT_TRUE(QDir(File()).removeRecursively());
     ASSERT_TRUE(ClickRecord().empty());
-    EXPECT_TRUE(form->CheckBox_RecordThrd->isChecked());
+    EXPECT_TRUE(form->TabSheet2->CheckBox_RecordThrd->isChecked());
     EXPECT_EQ(FileBytes(File()), kept);
     RecordFor(50);
     ASSERT_TRUE(ClickRecord().empty());
@@ -115,7 +116,8 @@ TEST_F(RecordFileTest, ClosingTheWindowKeepsARecordingThatCannotBeWritten)
         ModalCloser closer(form.get());
         form->close();
         ASSERT_EQ(closer.seen().size(), 1u);
-        EXPECT_TRUE(closer.seen()[0].text.startsWith(U("Ошибка записи в файл"))) << closer.seen()[0].text.toStdString();
+        EXPECT_TRUE(closer.seen()[0].text.startsWith(U("Ошибка записи в файл")))
+            << closer.seen()[0].text.toStdString();
     }
     form.reset();
     EXPECT_GT(FileBytes(Spool()).count('\n'), 100);
@@ -133,7 +135,8 @@ TEST_F(RecordFileTest, ASpoolThatCannotBeMadeRefusesTheRecordingAtOnce)
              QDir().mkpath(Spool());
              return nullptr;
          }},
-        {"the program folder is a regular file", [&] { return std::make_unique<FolderMadeFile>(program.path()); }},
+        {"the program folder is a regular file",
+         [&] { return std::make_unique<FolderMadeFile>(program.path()); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -141,11 +144,13 @@ TEST_F(RecordFileTest, ASpoolThatCannotBeMadeRefusesTheRecordingAtOnce)
         const auto seen = ClickRecord();
         ASSERT_EQ(seen.size(), 1u);
         EXPECT_EQ(seen[0].caption, U("Ошибка"));
-        EXPECT_EQ(seen[0].text, U("Запись потока не начата: невозможно записать файл %1.").arg(Native(Spool())));
-        EXPECT_FALSE(form->CheckBox_RecordThrd->isChecked());
+        EXPECT_EQ(seen[0].text,
+                  U("Запись потока не начата: невозможно записать файл %1.").arg(Native(Spool())));
+        EXPECT_FALSE(form->TabSheet2->CheckBox_RecordThrd->isChecked());
         EXPECT_EQ(form->StatusText(2), U("Ошибка записи в файл Thread.txt"));
         RecordFor(50);
-        EXPECT_TRUE(form->StreamChart().Sampler().RecordLines().isEmpty()) << "nothing is recorded that could not be kept";
+        EXPECT_TRUE(form->TabSheet2->StreamChart().Sampler().RecordLines().isEmpty())
+            << "nothing is recorded that could not be kept";
         EXPECT_FALSE(QFileInfo(File()).isFile());
         QDir(Spool()).removeRecursively();
     }
@@ -175,12 +180,14 @@ TEST_F(RecordFileTest, ADiskThatFillsDuringTheRecordingIsReportedWhenItEnds)
 TEST_F(RecordFileTest, ReadOnlyProgramFolderRefusesTheRecording)
 {
     if (!PermissionsBind())
-        GTEST_SKIP() << "folder permissions do not bind root; a folder that is a regular file is tested instead";
+        GTEST_SKIP()
+            << "folder permissions do not bind root; a folder that is a regular file is tested instead";
     ASSERT_TRUE(QFile::setPermissions(program.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     const auto seen = ClickRecord();
-    QFile::setPermissions(program.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(program.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_FALSE(form->CheckBox_RecordThrd->isChecked());
+    EXPECT_FALSE(form->TabSheet2->CheckBox_RecordThrd->isChecked());
 }
 
 class LatchFileTest : public BusFormTest {
@@ -191,13 +198,13 @@ class LatchFileTest : public BusFormTest {
         if (HasFatalFailure())
             return;
         form->Bus().SetProbeDelay(100);
-        form->OpenDocument = [this](const QUrl& url) {
+        form->TabSheet3->OpenDocument = [this](const QUrl& url) {
             opened.push_back(url);
             return true;
         };
         form->PageControl1->setCurrentWidget(form->TabSheet3);
-        form->Button9->click();
-        ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == 1; }));
+        form->TabSheet3->Button9->click();
+        ASSERT_TRUE(WaitFor([&] { return form->TabSheet3->CountRowTable == 1; }));
         ASSERT_TRUE(WaitIdle());
     }
     std::vector<QUrl> opened;
@@ -206,13 +213,13 @@ class LatchFileTest : public BusFormTest {
 TEST_F(LatchFileTest, ExportsToAFolderThatTakesNoFileAreReportedAndTheTableWaitsForARetry)
 {
     struct Case {
-        QPushButton* TForm1::*button;
+        QPushButton* TLatchPage::*button;
         QString file;
         QString message;
     };
     const Case cases[] = {
-        {&TForm1::BitBtn_TXT, ReportFileName, U("Ошибка записи файла Report.txt")},
-        {&TForm1::BitBtn_Excel, WorkbookFileName, U("Ошибка создания таблицы в Excel!")},
+        {&TLatchPage::BitBtn_TXT, ReportFileName, U("Ошибка записи файла Report.txt")},
+        {&TLatchPage::BitBtn_Excel, WorkbookFileName, U("Ошибка создания таблицы в Excel!")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file.toStdString());
@@ -221,16 +228,16 @@ TEST_F(LatchFileTest, ExportsToAFolderThatTakesNoFileAreReportedAndTheTableWaits
             FolderMadeFile gone(program.path());
             ASSERT_TRUE(gone.Ok());
             ModalCloser closer(form.get());
-            (form.get()->*c.button)->click();
+            (form->TabSheet3->*c.button)->click();
             ASSERT_EQ(closer.seen().size(), 1u);
             EXPECT_EQ(closer.seen()[0].caption, U("Ошибка"));
             EXPECT_EQ(closer.seen()[0].text, c.message);
             EXPECT_TRUE(opened.empty());
         }
-        EXPECT_EQ(form->CountRowTable, 1);
+        EXPECT_EQ(form->TabSheet3->CountRowTable, 1);
         EXPECT_EQ(LatchCell(1, 1).trimmed(), QStringLiteral("26"));
         ModalCloser closer(form.get());
-        (form.get()->*c.button)->click();
+        (form->TabSheet3->*c.button)->click();
         EXPECT_TRUE(closer.seen().empty());
         const QString path = QDir(program.path()).filePath(c.file);
         EXPECT_EQ(opened, std::vector<QUrl>{QUrl::fromLocalFile(path)});
@@ -244,12 +251,14 @@ TEST_F(LatchFileTest, ExportsToAFolderThatTakesNoFileAreReportedAndTheTableWaits
 TEST_F(LatchFileTest, ReadOnlyProgramFolderIsReported)
 {
     if (!PermissionsBind())
-        GTEST_SKIP() << "folder permissions do not bind root; a folder that is a regular file is tested instead";
+        GTEST_SKIP()
+            << "folder permissions do not bind root; a folder that is a regular file is tested instead";
     ASSERT_TRUE(QFile::setPermissions(program.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     ModalCloser closer(form.get());
-    form->BitBtn_TXT->click();
-    form->BitBtn_Excel->click();
-    QFile::setPermissions(program.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    form->TabSheet3->BitBtn_TXT->click();
+    form->TabSheet3->BitBtn_Excel->click();
+    QFile::setPermissions(program.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     ASSERT_EQ(closer.seen().size(), 2u);
     EXPECT_TRUE(opened.empty());
 }
@@ -277,7 +286,7 @@ class ReadOnlyMountTest : public BusFormTest {
         record = form->Bus().Devices().Append("1A", LineSpeed);
         ASSERT_NE(record, nullptr);
         record->ID_D = 250.0;
-        form->ParamsLoaded.assign(1, false);
+        form->TabSheet5->ParamsLoaded.assign(1, false);
         form->AddAddressItem(QStringLiteral("26"));
         form->ComboBox1->setCurrentIndex(0);
         form->TabSheet2->setEnabled(true);
@@ -298,43 +307,43 @@ TEST_F(ReadOnlyMountTest, Inside)
         GTEST_SKIP() << "runs only as the child of EverythingWrittenIsRefusedAndReported";
     ASSERT_FALSE(WriteBytes(QDir(folder).filePath("probe"), "x")) << "the folder is not read-only";
     UseFolder(folder);
-    EXPECT_EQ(form->Edit1->text(), QStringLiteral("33"));
+    EXPECT_EQ(form->TabSheet1->Edit1->text(), QStringLiteral("33"));
     EXPECT_EQ(form->StatusText(3), U("Настройки не сохраняются"));
-    TypeInto(form->Edit1, QStringLiteral("44"));
+    TypeInto(form->TabSheet1->Edit1, QStringLiteral("44"));
 
     bus.setRegister(sensor, SimReg::ConstantLo, 1);
     form->PageControl1->setCurrentWidget(form->TabSheet2);
-    form->Button6->click();
+    form->TabSheet2->Button6->click();
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(1) == U("Поток запущен"); }));
     ASSERT_TRUE(WaitIdle());
     {
         ModalCloser closer(form.get());
-        form->CheckBox_RecordThrd->click();
+        form->TabSheet2->CheckBox_RecordThrd->click();
         ASSERT_EQ(closer.seen().size(), 1u);
         EXPECT_EQ(closer.seen()[0].text,
                   U("Запись потока не начата: невозможно записать файл %1.")
                       .arg(QDir::toNativeSeparators(QDir(folder).filePath("Thread.txt.part"))));
-        EXPECT_FALSE(form->CheckBox_RecordThrd->isChecked());
+        EXPECT_FALSE(form->TabSheet2->CheckBox_RecordThrd->isChecked());
     }
-    form->Button7->click();
+    form->TabSheet2->Button7->click();
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(1) == U("Поток остановлен"); }, 6000));
     ASSERT_TRUE(WaitIdle());
 
     form->Bus().SetProbeDelay(100);
-    form->OpenDocument = [](const QUrl&) { return true; };
+    form->TabSheet3->OpenDocument = [](const QUrl&) { return true; };
     form->PageControl1->setCurrentWidget(form->TabSheet3);
-    form->Button9->click();
-    ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == 1; }));
+    form->TabSheet3->Button9->click();
+    ASSERT_TRUE(WaitFor([&] { return form->TabSheet3->CountRowTable == 1; }));
     ASSERT_TRUE(WaitIdle());
     {
         ModalCloser closer(form.get());
-        form->BitBtn_TXT->click();
-        form->BitBtn_Excel->click();
+        form->TabSheet3->BitBtn_TXT->click();
+        form->TabSheet3->BitBtn_Excel->click();
         ASSERT_EQ(closer.seen().size(), 2u);
         EXPECT_EQ(closer.seen()[0].text, U("Ошибка записи файла Report.txt"));
         EXPECT_EQ(closer.seen()[1].text, U("Ошибка создания таблицы в Excel!"));
     }
-    EXPECT_EQ(form->CountRowTable, 1) << "the latched row waits for a retry";
+    EXPECT_EQ(form->TabSheet3->CountRowTable, 1) << "the latched row waits for a retry";
     SelectModbus();
     form->close();
 }
@@ -358,15 +367,16 @@ TEST(ReadOnlyMount, EverythingWrittenIsRefusedAndReported)
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QStringLiteral("unshare"), {"-m", "sh", "-c", script, "sh", folder.path(),
-                                            QCoreApplication::applicationFilePath(),
-                                            "--gtest_filter=ReadOnlyMountTest.Inside"});
+    child.start(QStringLiteral("unshare"),
+                {"-m", "sh", "-c", script, "sh", folder.path(), QCoreApplication::applicationFilePath(),
+                 "--gtest_filter=ReadOnlyMountTest.Inside"});
     ASSERT_TRUE(child.waitForFinished(120000));
     const QString output = QString::fromUtf8(child.readAll());
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
     EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
     EXPECT_EQ(FileBytes(QDir(folder.path()).filePath("Settings.ini")), MountedSettings);
-    EXPECT_EQ(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"Settings.ini"});
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              QStringList{"Settings.ini"});
 }
 
 } // namespace

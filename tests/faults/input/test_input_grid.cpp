@@ -66,7 +66,7 @@ class GridInputTest : public ParamsBusTest, public ::testing::WithParamInterface
     // Types text into the row's own in-cell editor and takes it with Enter, as the user does.
     void TypeIntoCell(int row, const QString& text)
     {
-        QTableWidget& grid = *form->KGrid1;
+        QTableWidget& grid = *form->TabSheet5->KGrid1;
         grid.setFocus();
         grid.setCurrentCell(-1, -1);
         grid.setCurrentCell(row, 1);
@@ -96,18 +96,18 @@ TEST_P(GridInputTest, EveryEditableCellRefusesBadTextWithItsMessageAndSendsNothi
             {
                 ModalCloser closer(form.get());
                 // The check runs and its box is shown and closed before the click returns.
-                form->Button4->click();
+                form->TabSheet5->Button4->click();
                 ASSERT_EQ(closer.seen().size(), 1u);
                 EXPECT_EQ(closer.seen()[0].caption, QStringLiteral("Ошибка"));
                 EXPECT_TRUE(closer.seen()[0].text.contains(QString::fromUtf8(subject)))
                     << closer.seen()[0].text.toStdString();
             }
-            EXPECT_EQ(form->KGrid1->currentRow(), row) << "the refused cell is the current one";
+            EXPECT_EQ(form->TabSheet5->KGrid1->currentRow(), row) << "the refused cell is the current one";
             EXPECT_TRUE(Heard().empty());
             EXPECT_TRUE(form->PageControl1->isEnabled()) << "a refused write leaves the window usable";
             EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("26"));
             // The closing editor gives its text back to the cell; the page is restored after it.
-            form->KGrid1->setCurrentCell(-1, -1);
+            form->TabSheet5->KGrid1->setCurrentCell(-1, -1);
             SetCell(row, read.rows[static_cast<std::size_t>(row)]);
         }
     }
@@ -125,12 +125,13 @@ TEST_P(GridInputTest, ValidTextsOfEitherDecimalFormAreWrittenAsTyped)
     ModalCloser closer(form.get());
     ASSERT_TRUE(Write());
     EXPECT_TRUE(closer.seen().empty());
-    form->KGrid1->setCurrentCell(-1, -1);
+    form->TabSheet5->KGrid1->setCurrentCell(-1, -1);
     SetCell(ParamRow::Period, QString());
     SetCell(ParamRow::Correz, QString());
     ASSERT_TRUE(Read());
     bool ok = false;
-    EXPECT_DOUBLE_EQ(TryStrToFloatDotComma(Cell(ParamRow::Period), ok), 2.5) << Cell(ParamRow::Period).toStdString();
+    EXPECT_DOUBLE_EQ(TryStrToFloatDotComma(Cell(ParamRow::Period), ok), 2.5)
+        << Cell(ParamRow::Period).toStdString();
     EXPECT_TRUE(ok);
     EXPECT_EQ(Cell(ParamRow::Correz), QStringLiteral("-1"));
 }

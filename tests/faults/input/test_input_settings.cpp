@@ -3,10 +3,10 @@
 // cannot be kept the status bar says so.
 #include "FormFixture.h"
 #include "InputFixture.h"
-#include "app/Geometry.h"
-#include "app/IniFile.h"
-#include "app/Settings.h"
 #include "bus/SensorBus.h"
+#include "settings/Geometry.h"
+#include "settings/IniFile.h"
+#include "settings/Settings.h"
 #include "widgets/RadioGroup.h"
 #include "widgets/StatusPanels.h"
 #include <QAbstractButton>
@@ -18,14 +18,14 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QRadioButton>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QScreen>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 #include <cstdio>
-#include <qcustomplot.h>
 #include <functional>
+#include <qcustomplot.h>
 
 namespace {
 // The sanitizer builds run the same code several times slower.
@@ -59,7 +59,8 @@ TEST_F(SettingsInputTest, CorruptContentGivesSoundValuesAndIsNotRewritten)
         const char* what;
         QByteArray content;
     };
-    const char nulText[] = "[MainForm]\nWidth=9\0" "00\n\0Maximized=1\n[Metki\0]\nChecked=1\n";
+    const char nulText[] = "[MainForm]\nWidth=9\0"
+                           "00\n\0Maximized=1\n[Metki\0]\nChecked=1\n";
     const QByteArray nuls(nulText, sizeof nulText - 1);
     QByteArray random;
     quint32 seed = 12345;
@@ -75,7 +76,8 @@ TEST_F(SettingsInputTest, CorruptContentGivesSoundValuesAndIsNotRewritten)
                          "Протокол обмена=-1\n"},
         {"overflow", "[MainForm]\nWidth=99999999999999999999\nHeight=2147483648\nTop=-99999999999\n"
                      "Протокол обмена=4294967297\n"},
-        {"screen sized", "[MainForm]\nWidth=2147483647\nHeight=2147483647\nTop=-2147483648\nLeft=2147483647\n"},
+        {"screen sized",
+         "[MainForm]\nWidth=2147483647\nHeight=2147483647\nTop=-2147483648\nLeft=2147483647\n"},
         {"port garbage", "[MainForm]\nCOM-port=\xff\xfe/dev/\x01\n"},
         {"NULs", nuls},
         {"random bytes", random},
@@ -91,8 +93,8 @@ TEST_F(SettingsInputTest, CorruptContentGivesSoundValuesAndIsNotRewritten)
             EXPECT_FALSE(form->windowState() & Qt::WindowMaximized);
             EXPECT_EQ(form->Bus().Protocol(), TProtocol::Standard);
             EXPECT_EQ(form->RadioGroup_protocol_obm->ItemIndex(), 0);
-            EXPECT_FALSE(form->CheckBox2->isChecked());
-            EXPECT_EQ(form->Edit1->text(), "20");
+            EXPECT_FALSE(form->TabSheet2->CheckBox2->isChecked());
+            EXPECT_EQ(form->TabSheet1->Edit1->text(), "20");
             EXPECT_EQ(Notice(*form), QString()) << "the file can be written";
             form->hide();
         }
@@ -106,12 +108,12 @@ TEST_F(SettingsInputTest, OverlongValuesAreCutToTheirBoxes)
     WriteWorkingSettings("[MainForm]\ndelay_of_find=" + nines + "\nrange_of_find=" + nines +
                          "\ninterval_of_record=" + nines + "\n[Metki]\nBlue=" + nines + "\nChecked=1\n");
     auto form = MakeForm();
-    EXPECT_EQ(form->Edit1->text(), "999999999");
-    EXPECT_EQ(form->Edit2->text(), "999");
-    EXPECT_EQ(form->LabeledEdit_RecordThrd->text(), "9999999999");
+    EXPECT_EQ(form->TabSheet1->Edit1->text(), "999999999");
+    EXPECT_EQ(form->TabSheet1->Edit2->text(), "999");
+    EXPECT_EQ(form->TabSheet2->LabeledEdit_RecordThrd->text(), "9999999999");
     // An eighth of a million nines is a number too large for any chart; it draws no marker.
-    EXPECT_TRUE(form->CheckBox2->isChecked());
-    EXPECT_EQ(form->Series2->dataCount(), 0);
+    EXPECT_TRUE(form->TabSheet2->CheckBox2->isChecked());
+    EXPECT_EQ(form->TabSheet2->Series2->dataCount(), 0);
 }
 
 TEST_F(SettingsInputTest, HugeFilesStartPromptlyWithDefaultsAndAreLeftAlone)
@@ -140,18 +142,20 @@ TEST_F(SettingsInputTest, HugeFilesStartPromptlyWithDefaultsAndAreLeftAlone)
             std::printf("[          ] %s: window made in %lld ms\n", c.what, static_cast<long long>(startMs));
             EXPECT_LT(startMs, PromptMs);
             const bool read = c.size <= IniFile::MaxFileSize;
-            EXPECT_EQ(form->Edit1->text(), read ? "7" : "20");
+            EXPECT_EQ(form->TabSheet1->Edit1->text(), read ? "7" : "20");
             EXPECT_EQ(Notice(*form), read ? QString() : Unsaved);
             // Every keystroke goes through the whole file.
             clock.restart();
-            TypeInto(form->Edit1, QStringLiteral("55"));
+            TypeInto(form->TabSheet1->Edit1, QStringLiteral("55"));
             const qint64 typedMs = clock.elapsed();
-            std::printf("[          ] %s: three keys took %lld ms\n", c.what, static_cast<long long>(typedMs));
+            std::printf("[          ] %s: three keys took %lld ms\n", c.what,
+                        static_cast<long long>(typedMs));
             EXPECT_LT(typedMs, PromptMs);
             form->close();
         }
         if (c.size > IniFile::MaxFileSize) {
-            EXPECT_EQ(QFileInfo(Paths().WorkingFile()).size(), content.size()) << "neither read nor rewritten";
+            EXPECT_EQ(QFileInfo(Paths().WorkingFile()).size(), content.size())
+                << "neither read nor rewritten";
         }
     }
 }
@@ -170,7 +174,8 @@ TEST_F(SettingsInputTest, SettingsThatCannotBeSavedAreNotedAtStartAndLeftAsTheyW
         {"read-only file",
          [&](const QString& dir) {
              WriteBytes(QDir(dir).filePath("Settings.ini"), stored);
-             QFile::setPermissions(QDir(dir).filePath("Settings.ini"), QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+             QFile::setPermissions(QDir(dir).filePath("Settings.ini"),
+                                   QFileDevice::ReadOwner | QFileDevice::ReadGroup);
              return dir;
          },
          true},
@@ -186,8 +191,8 @@ TEST_F(SettingsInputTest, SettingsThatCannotBeSavedAreNotedAtStartAndLeftAsTheyW
              return QDir(dir).filePath("file/work");
          },
          false},
-        {"the folder does not exist",
-         [](const QString& dir) { return QDir(dir).filePath("gone/work"); }, false},
+        {"the folder does not exist", [](const QString& dir) { return QDir(dir).filePath("gone/work"); },
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -199,11 +204,12 @@ TEST_F(SettingsInputTest, SettingsThatCannotBeSavedAreNotedAtStartAndLeftAsTheyW
             auto form = std::make_unique<TForm1>(nullptr, SettingsPaths{dir, program.path()});
             form->CreateSplash();
             ShowAndWait(*form);
-            EXPECT_EQ(form->Edit1->text(), c.applies ? "33" : "20");
+            EXPECT_EQ(form->TabSheet1->Edit1->text(), c.applies ? "33" : "20");
             EXPECT_EQ(Notice(*form), Unsaved);
-            EXPECT_TRUE(NoticeTip(*form).contains(QDir::toNativeSeparators(file))) << NoticeTip(*form).toStdString();
-            TypeInto(form->Edit1, QStringLiteral("44"));
-            form->CheckBox2->click();
+            EXPECT_TRUE(NoticeTip(*form).contains(QDir::toNativeSeparators(file)))
+                << NoticeTip(*form).toStdString();
+            TypeInto(form->TabSheet1->Edit1, QStringLiteral("44"));
+            form->TabSheet2->CheckBox2->click();
             form->resize(900, 600);
             form->close();
             EXPECT_EQ(Notice(*form), Unsaved) << "the note stays";
@@ -216,16 +222,18 @@ TEST_F(SettingsInputTest, SettingsThatCannotBeSavedAreNotedAtStartAndLeftAsTheyW
 TEST_F(SettingsInputTest, ReadOnlyFolderKeepsNoNewFileAndSaysSo)
 {
     if (!PermissionsBind())
-        GTEST_SKIP() << "folder permissions do not bind root; the other cases cover a folder that takes no file";
+        GTEST_SKIP()
+            << "folder permissions do not bind root; the other cases cover a folder that takes no file";
     ASSERT_TRUE(QFile::setPermissions(work.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     {
         auto form = MakeForm();
         EXPECT_EQ(Notice(*form), Unsaved);
-        TypeInto(form->Edit1, QStringLiteral("44"));
+        TypeInto(form->TabSheet1->Edit1, QStringLiteral("44"));
         form->close();
     }
     EXPECT_FALSE(WorkingSettingsExist());
-    QFile::setPermissions(work.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(work.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 // A write that fails only later, after a start with a writable file, is noted when it happens.
@@ -237,7 +245,7 @@ TEST_F(SettingsInputTest, AWriteThatFailsLaterIsNotedThen)
     {
         FolderMadeFile gone(work.path());
         ASSERT_TRUE(gone.Ok());
-        TypeInto(form->Edit1, QStringLiteral("44"));
+        TypeInto(form->TabSheet1->Edit1, QStringLiteral("44"));
         EXPECT_EQ(Notice(*form), Unsaved);
     }
     form.reset();
@@ -249,7 +257,8 @@ TEST_F(SettingsInputTest, AWriteThatFailsLaterIsNotedThen)
         FolderMadeFile gone(program.path());
         ASSERT_TRUE(gone.Ok());
         again->RadioGroup_protocol_obm->Button(1)->click();
-        EXPECT_EQ(again->Bus().Protocol(), TProtocol::Modbus) << "the choice applies even though it is not kept";
+        EXPECT_EQ(again->Bus().Protocol(), TProtocol::Modbus)
+            << "the choice applies even though it is not kept";
         EXPECT_EQ(Notice(*again), Unsaved);
         EXPECT_TRUE(NoticeTip(*again).contains(QDir::toNativeSeparators(Paths().ProgramFile())));
     }

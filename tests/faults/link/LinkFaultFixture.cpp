@@ -1,10 +1,10 @@
 #include "LinkFaultFixture.h"
-#include "protocol/DeviceUnit.h"
 #include "bus/SensorBus.h"
+#include "protocol/DeviceUnit.h"
 #include "serial/TCommPortDriver.h"
 #include "sim/SimRegisters.h"
-#include "widgets/StreamChart.h"
 #include "widgets/RadioGroup.h"
+#include "widgets/StreamChart.h"
 #include <QComboBox>
 #include <QDir>
 #include <QPushButton>
@@ -34,7 +34,8 @@ void LinkFaultTest::ExpectUsable(const QString& box, const QByteArray& adressStr
     ASSERT_TRUE(WaitIdle(8000));
     form->Bus().SetWatchdogTime(3000);
     EXPECT_TRUE(form->PageControl1->isEnabled());
-    for (QWidget* page : {form->TabSheet1, form->TabSheet2, form->TabSheet3, form->TabSheet5}) {
+    for (QWidget* page : std::initializer_list<QWidget*>{form->TabSheet1, form->TabSheet2, form->TabSheet3,
+                                                         form->TabSheet5}) {
         // The stream page is a standard-protocol page only.
         if (page != form->TabSheet2 || form->Bus().Protocol() == TProtocol::Standard) {
             EXPECT_TRUE(page->isEnabled()) << page->objectName().toStdString();
@@ -50,10 +51,10 @@ void LinkFaultTest::ExpectUsable(const QString& box, const QByteArray& adressStr
 
 bool LinkFaultTest::ReadLastResult()
 {
-    const int rows = form->CountRowTable;
+    const int rows = form->TabSheet3->CountRowTable;
     form->SetStatusText(1, QString());
-    form->Button11->click();
-    const bool shown = WaitFor([&] { return form->CountRowTable == rows + 1; }, 3000) &&
+    form->TabSheet3->Button11->click();
+    const bool shown = WaitFor([&] { return form->TabSheet3->CountRowTable == rows + 1; }, 3000) &&
                        WaitFor([&] { return form->StatusText(1) == U("Последний результат прочитан"); });
     EXPECT_TRUE(shown) << "panel 1: " << form->StatusText(1).toStdString();
     if (!shown)
@@ -88,12 +89,12 @@ void StreamFaultTest::SetUp()
 
 TStreamChart& StreamFaultTest::Chart()
 {
-    return form->StreamChart();
+    return form->TabSheet2->StreamChart();
 }
 
 void StreamFaultTest::Start()
 {
-    form->Button6->click();
+    form->TabSheet2->Button6->click();
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(1) == U("Поток запущен"); }));
     ASSERT_TRUE(WaitIdle());
     ASSERT_TRUE(WaitFor([&] { return Chart().Count() > 50; }));
@@ -101,7 +102,7 @@ void StreamFaultTest::Start()
 
 void StreamFaultTest::Stop()
 {
-    form->Button7->click();
+    form->TabSheet2->Button7->click();
     ASSERT_TRUE(WaitFor([&] { return form->StatusText(1) == U("Поток остановлен"); }, 8000));
     ASSERT_TRUE(WaitIdle());
     EXPECT_FALSE(bus.status(sensor).streaming);

@@ -21,7 +21,8 @@ QByteArray WithCrc(QByteArray frame)
     for (const char byte : frame) {
         crc ^= static_cast<std::uint8_t>(byte);
         for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001) : static_cast<std::uint16_t>(crc >> 1);
+            crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001)
+                            : static_cast<std::uint16_t>(crc >> 1);
     }
     frame.append(static_cast<char>(crc & 0xFF));
     frame.append(static_cast<char>(crc >> 8));
@@ -58,10 +59,10 @@ TEST_P(LineNoiseTest, NoiseBeforeEveryReply)
         EXPECT_TRUE(closer.seen().empty());
     } else {
         form->Bus().SetWatchdogTime(FaultWatchdogMs);
-        form->Button11->click();
+        form->TabSheet3->Button11->click();
         ASSERT_TRUE(WaitFor([&] { return !closer.seen().empty(); }, 5000));
         EXPECT_EQ(closer.seen()[0].text, TimeoutText);
-        EXPECT_EQ(form->CountRowTable, 0) << "no row from a frame that failed its CRC";
+        EXPECT_EQ(form->TabSheet3->CountRowTable, 0) << "no row from a frame that failed its CRC";
     }
     ExpectUsable();
     bus.setFaults(sensor, SimFaults{});
@@ -79,14 +80,14 @@ TEST_P(LineNoiseTest, NoiseInsideAReplyShowsNoValue)
     bus.setFaults(sensor, faults);
     ModalCloser closer(form.get());
     form->Bus().SetWatchdogTime(FaultWatchdogMs);
-    form->Button11->click();
+    form->TabSheet3->Button11->click();
     ASSERT_TRUE(WaitFor([&] { return !Heard().empty(); }));
     QTest::qWait(150);
     bus.injectLine(Noise());
     ASSERT_TRUE(WaitIdle(5000));
     ASSERT_EQ(closer.seen().size(), 1u);
     EXPECT_EQ(closer.seen()[0].text, TimeoutText);
-    EXPECT_EQ(form->CountRowTable, 0) << "no row from a broken reply";
+    EXPECT_EQ(form->TabSheet3->CountRowTable, 0) << "no row from a broken reply";
     ExpectUsable();
     bus.setFaults(sensor, SimFaults{});
     EXPECT_TRUE(ReadLastResult());
@@ -116,11 +117,11 @@ TEST_P(LineNoiseTest, AReplyFromAnUnknownAddressIsIgnoredAndTheRealOneTaken)
     faults.replyDelayMs = 250;
     bus.setFaults(sensor, faults);
     ModalCloser closer(form.get());
-    form->Button11->click();
+    form->TabSheet3->Button11->click();
     ASSERT_TRUE(WaitFor([&] { return !Heard().empty(); }));
     QTest::qWait(60);
     bus.injectLine(ForeignReply());
-    ASSERT_TRUE(WaitFor([&] { return form->CountRowTable == 1; }, 3000))
+    ASSERT_TRUE(WaitFor([&] { return form->TabSheet3->CountRowTable == 1; }, 3000))
         << (closer.seen().empty() ? std::string() : closer.seen()[0].text.toStdString());
     EXPECT_EQ(LatchCell(1, 5), QStringLiteral("               125,00"));
     EXPECT_EQ(LatchCell(1, 1), QStringLiteral("    26"));
@@ -141,7 +142,7 @@ TEST_F(LinkFaultTest, ModbusRepliesWithAWrongCrcAreNeverTaken)
     bus.setFaults(sensor, faults);
     ModalCloser closer(form.get());
     form->Bus().SetWatchdogTime(FaultWatchdogMs);
-    form->Button1->click();
+    form->TabSheet5->Button1->click();
     ASSERT_TRUE(WaitFor([&] { return !closer.seen().empty(); }, 5000));
     EXPECT_EQ(closer.seen()[0].text, TimeoutText);
     ExpectUsable();
@@ -159,12 +160,13 @@ TEST_F(LinkFaultTest, ModbusRepliesWithAWrongCrcAreNeverTaken)
 // the chart and Thread.txt hold only values the sensor sent, and the receive buffer stays bounded.
 TEST_F(StreamFaultTest, AFloodOfMalformedGroupsLeavesOnlyValidSamples)
 {
-    form->LabeledEdit_RecordThrd->setText(QStringLiteral("1"));
+    form->TabSheet2->LabeledEdit_RecordThrd->setText(QStringLiteral("1"));
     ModalCloser closer(form.get());
     Start();
-    form->CheckBox_RecordThrd->click();
-    ASSERT_TRUE(form->CheckBox_RecordThrd->isChecked());
-    const QByteArray flood = QByteArray("!abcdz\r!\r!!!!!!!!N?x\r~~?\x7f!zzzzz") + QByteArray(500, '!') + "\r";
+    form->TabSheet2->CheckBox_RecordThrd->click();
+    ASSERT_TRUE(form->TabSheet2->CheckBox_RecordThrd->isChecked());
+    const QByteArray flood =
+        QByteArray("!abcdz\r!\r!!!!!!!!N?x\r~~?\x7f!zzzzz") + QByteArray(500, '!') + "\r";
     qsizetype largestBuffer = 0;
     int before = 0;
     WithNoise(flood, 2, [&] {
@@ -182,7 +184,7 @@ TEST_F(StreamFaultTest, AFloodOfMalformedGroupsLeavesOnlyValidSamples)
     EXPECT_LE(largestBuffer, MaxStandardReceiveBytes);
     const int afterFlood = Chart().Count();
     ASSERT_TRUE(WaitFor([&] { return Chart().Count() > afterFlood + 50; }));
-    form->CheckBox_RecordThrd->click();
+    form->TabSheet2->CheckBox_RecordThrd->click();
     Stop();
     ExpectOnlySentValuesInOrder();
 

@@ -26,7 +26,7 @@ TEST_P(PortLossTest, APortLostDuringAParameterReadIsNamedAndTheNextOperationReop
     bus.setFaults(sensor, slow);
     ModalCloser closer(form.get());
     form->Bus().SetWatchdogTime(FaultWatchdogMs);
-    form->Button1->click();
+    form->TabSheet5->Button1->click();
     ASSERT_TRUE(WaitFor([&] { return !Heard().empty(); }));
     bus.vanish();
 
@@ -36,16 +36,16 @@ TEST_P(PortLossTest, APortLostDuringAParameterReadIsNamedAndTheNextOperationReop
     EXPECT_TRUE(form->CommPortDriver1->PortLost());
     ExpectUsable();
     EXPECT_NE(form->StatusText(1), U("Чтение параметров завершено"));
-    EXPECT_FALSE(form->ParamsLoaded.at(0));
+    EXPECT_FALSE(form->TabSheet5->ParamsLoaded.at(0));
 
     // Still unplugged: the next operation tries the port, cannot open it and says so again.
     form->Bus().SetWatchdogTime(FaultWatchdogMs);
-    form->Button11->click();
+    form->TabSheet3->Button11->click();
     ASSERT_TRUE(WaitFor([&] { return closer.seen().size() == 2; }, 5000));
     EXPECT_EQ(closer.seen()[1].text, PortLostText(portPath));
     EXPECT_FALSE(form->CommPortDriver1->Connected());
     ExpectUsable();
-    EXPECT_EQ(form->CountRowTable, 0) << "nothing was read";
+    EXPECT_EQ(form->TabSheet3->CountRowTable, 0) << "nothing was read";
 
     // Plugged in again: the next operation reopens the port at the sensor's speed.
     QString error;
@@ -74,8 +74,8 @@ TEST_F(StreamFaultTest, APortLostMidStreamFreezesTheChartAndTheStopAfterItsRetur
     QTest::qWait(300);
     EXPECT_EQ(Chart().Count(), frozen) << "nothing arrives while the port is gone";
     EXPECT_TRUE(form->Bus().StreamRunning()) << "the page still shows a running stream";
-    EXPECT_FALSE(form->Button7->isHidden());
-    EXPECT_TRUE(form->Button7->isEnabled());
+    EXPECT_FALSE(form->TabSheet2->Button7->isHidden());
+    EXPECT_TRUE(form->TabSheet2->Button7->isEnabled());
 
     QString error;
     ASSERT_TRUE(bus.reappear(&error)) << error.toStdString();
@@ -93,13 +93,13 @@ TEST_F(StreamFaultTest, AStopWhileThePortIsGoneTimesOutAndAStartAndStopAfterItsR
     Start();
     bus.vanish();
     form->Bus().SetWatchdogTime(FaultWatchdogMs);
-    form->Button7->click();
+    form->TabSheet2->Button7->click();
     ASSERT_TRUE(WaitFor([&] { return !closer.seen().empty(); }, 5000));
     EXPECT_EQ(closer.seen()[0].text, PortLostText(portPath));
     ASSERT_TRUE(WaitIdle());
     EXPECT_TRUE(form->StatusText(1).isEmpty()) << "the timeout clears the panels";
-    EXPECT_TRUE(form->Button6->isEnabled());
-    EXPECT_FALSE(form->CheckBox_RecordThrd->isEnabled());
+    EXPECT_TRUE(form->TabSheet2->Button6->isEnabled());
+    EXPECT_FALSE(form->TabSheet2->CheckBox_RecordThrd->isEnabled());
     ExpectUsable();
     ExpectOnlySentValuesInOrder();
 

@@ -4,9 +4,9 @@
 // operation shows the right values.
 #include "LinkFaultFixture.h"
 #include "SearchFixture.h"
+#include "bus/SensorBus.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "bus/SensorBus.h"
 #include "sim/SimRegisters.h"
 #include "widgets/RadioGroup.h"
 #include <QComboBox>
@@ -29,7 +29,7 @@ TEST_P(SilentSensorTest, ASensorFallingSilentMidReadEndsInTheTimeoutAndTheNextRe
     ModalCloser closer(form.get());
     form->SetStatusText(1, QString());
     form->Bus().SetWatchdogTime(FaultWatchdogMs);
-    form->Button1->click();
+    form->TabSheet5->Button1->click();
     ASSERT_TRUE(WaitFor([&] { return !closer.seen().empty(); }, 5000));
     EXPECT_EQ(closer.seen()[0].text, TimeoutText);
     EXPECT_EQ(closer.seen()[0].caption, QStringLiteral("Veltrano"));
@@ -40,7 +40,7 @@ TEST_P(SilentSensorTest, ASensorFallingSilentMidReadEndsInTheTimeoutAndTheNextRe
     ASSERT_TRUE(Read());
     EXPECT_EQ(Cell(ParamRow::Address), QStringLiteral("26"));
     EXPECT_EQ(Cell(ParamRow::MiddlePoint), QStringLiteral("9")) << "the value set while it was silent";
-    EXPECT_TRUE(form->Label_Hint->isHidden());
+    EXPECT_TRUE(form->TabSheet5->Label_Hint->isHidden());
     EXPECT_TRUE(ReadLastResult());
     EXPECT_EQ(closer.seen().size(), 1u);
     ExpectUsable();
@@ -80,7 +80,7 @@ TEST_P(SilentSensorTest, AnAddressChangeCutShortLeavesBoxRecordAndSensorAgreeing
         ModalCloser closer(form.get());
 
         form->Bus().SetWatchdogTime(FaultWatchdogMs);
-        form->Button4->click();
+        form->TabSheet5->Button4->click();
         ASSERT_TRUE(WaitFor([&] { return !closer.seen().empty(); }, 5000));
         ASSERT_EQ(closer.seen().size(), 1u);
         EXPECT_EQ(closer.seen()[0].text, TimeoutText);
@@ -89,7 +89,8 @@ TEST_P(SilentSensorTest, AnAddressChangeCutShortLeavesBoxRecordAndSensorAgreeing
 
         bus.setFaults(sensor, SimFaults{});
         EXPECT_TRUE(ReadLastResult());
-        EXPECT_EQ(LatchCell(form->CountRowTable, 1), QStringLiteral("    ") + QString::fromLatin1(c.box));
+        EXPECT_EQ(LatchCell(form->TabSheet3->CountRowTable, 1),
+                  QStringLiteral("    ") + QString::fromLatin1(c.box));
         EXPECT_EQ(closer.seen().size(), 1u);
     }
 }
@@ -114,26 +115,26 @@ TEST_P(SilentIdentificationFault, FailsTheSearchAndASearchAfterItsReturnFindsIt)
     ASSERT_EQ(closer.seen().size(), 1u);
     EXPECT_EQ(closer.seen()[0].text, QStringLiteral("Превышен интервал ожидания ответа от датчика"));
     EXPECT_EQ(form->StatusText(1), QStringLiteral("Поиск завершён: ошибка поиска"));
-    EXPECT_TRUE(form->Button5->isEnabled());
+    EXPECT_TRUE(form->TabSheet1->Button5->isEnabled());
     EXPECT_TRUE(form->ComboBox1->isEnabled());
     EXPECT_TRUE(form->ComboBox2->isEnabled());
     EXPECT_TRUE(form->RadioGroup_protocol_obm->isEnabled());
     EXPECT_EQ(form->ComboBox1->count(), 0);
-    EXPECT_EQ(form->ListView1->topLevelItemCount(), 0);
+    EXPECT_EQ(form->TabSheet1->ListView1->topLevelItemCount(), 0);
 
     bus.setFaults(0, SimFaults{});
     ASSERT_TRUE(RunSearch(8000));
     EXPECT_EQ(closer.seen().size(), 1u);
     EXPECT_EQ(form->StatusText(1), QStringLiteral("Поиск завершён"));
     EXPECT_EQ(AddressItems(), QStringList{QStringLiteral("2")});
-    ASSERT_EQ(form->ListView1->topLevelItemCount(), 1);
+    ASSERT_EQ(form->TabSheet1->ListView1->topLevelItemCount(), 1);
     EXPECT_EQ(form->Bus().Devices().Count(), 1);
     EXPECT_TRUE(form->TabSheet5->isEnabled());
 
-    form->Button11->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form->CountRowTable == 1; }, 3000));
+    form->TabSheet3->Button11->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->TabSheet3->CountRowTable == 1; }, 3000));
     ASSERT_TRUE(WaitIdle(3000));
-    EXPECT_EQ(form->StringGrid1->item(0, 5)->text().trimmed(), QStringLiteral("25,000"));
+    EXPECT_EQ(form->TabSheet3->StringGrid1->item(0, 5)->text().trimmed(), QStringLiteral("25,000"));
     EXPECT_EQ(closer.seen().size(), 1u);
 }
 

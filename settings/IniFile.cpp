@@ -1,4 +1,4 @@
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -201,7 +201,7 @@ void IniFile::Load()
     QByteArray bytes;
     bool exists = false;
     snapshot_ = ReadFileBytes(path_, &bytes, &exists) ? bytes : QByteArray();
-    Index();
+    indexed_ = false;
 }
 
 namespace {
@@ -212,9 +212,13 @@ QString IndexKey(const QString& section, const QString& key)
 } // namespace
 
 // The same answers as ini::Find, in one pass: only the first header of a section counts, and
-// within it the first line of a key.
-void IniFile::Index()
+// within it the first line of a key. Built at the first read after a change, so that a run of
+// writes reads the file only as each write must.
+void IniFile::Index() const
 {
+    if (indexed_)
+        return;
+    indexed_ = true;
     values_.clear();
     QSet<QString> sections;
     QString prefix;
@@ -243,12 +247,14 @@ void IniFile::Index()
 
 QString IniFile::ReadString(const QString& section, const QString& key, const QString& def) const
 {
+    Index();
     const auto found = values_.constFind(IndexKey(section, key));
     return found != values_.cend() ? *found : def;
 }
 
 int IniFile::ReadInteger(const QString& section, const QString& key, int def) const
 {
+    Index();
     const auto found = values_.constFind(IndexKey(section, key));
     if (found == values_.cend())
         return def;
@@ -274,7 +280,7 @@ bool IniFile::WriteString(const QString& section, const QString& key, const QStr
     const QByteArray updated = ini::Replace(old, section, key, value);
     if (exists && updated == old) {
         snapshot_ = old;
-        Index();
+        indexed_ = false;
         return true;
     }
     // Written beside the old file and renamed over it: a crash or a full disk leaves the old
@@ -283,7 +289,7 @@ bool IniFile::WriteString(const QString& section, const QString& key, const QStr
     if (!file.open(QIODevice::WriteOnly) || file.write(updated) != updated.size() || !file.commit())
         return false;
     snapshot_ = updated;
-    Index();
+    indexed_ = false;
     return true;
 }
 

@@ -36,12 +36,13 @@ class IniFile {
 
   private:
     // Indexes the snapshot, so that a read does not go through the whole file again.
-    void Index();
+    void Index() const;
 
     QString path_;
     QByteArray snapshot_;
     // The value of each section/key as Find gives it, by folded "section\nkey".
-    QHash<QString, QString> values_;
+    mutable QHash<QString, QString> values_;
+    mutable bool indexed_ = false;
 };
 
 // The pure text operations behind IniFile, for callers that hold the bytes themselves.

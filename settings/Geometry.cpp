@@ -1,4 +1,4 @@
-#include "app/Geometry.h"
+#include "settings/Geometry.h"
 #include <algorithm>
 #include <cstdint>
 

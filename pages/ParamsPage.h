@@ -1,0 +1,72 @@
+#pragma once
+// The parameters page "Параметры датчика": the grid of the sensor's parameters and its option
+// groups, read from the sensor, checked, written back, reset to the factory values and kept in
+// the sensor's flash. It owns its controls, its handlers and what it knows of which sensor's
+// parameters the grid holds.
+#include "bus/Operation.h"
+#include <QByteArray>
+#include <QWidget>
+#include <vector>
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+class TDevice;
+class TPageHost;
+class TRadioGroup;
+struct TParamTexts;
+struct TReplyNote;
+
+class TParamsPage : public QWidget {
+    Q_OBJECT
+  public:
+    explicit TParamsPage(TPageHost& host, QWidget* parent = nullptr);
+
+    // The grid's geometry in a window of width W and height H.
+    void Layout(int W, int H);
+    // The address box has chosen the entry at index: the hint tells whether the grid holds its
+    // sensor's parameters.
+    void AddressChosen(int index);
+
+    void Button1Click();
+    void Button4Click();
+    void Button8Click();
+    void Button15Click();
+    // Shows the record's parameters on the page and marks the grid as holding that sensor's.
+    void FillForm(const TDevice& record);
+    // Checks the page before a write; on the first failing check its control gets the focus and
+    // its message is shown. Stores the correction in the chosen record once the grid passes.
+    bool Correct_Enter_Param();
+    // The page as a write encodes it: the value column and the radio group indexes.
+    TParamTexts ParamPageTexts() const;
+
+    QPushButton* Button1;
+    QPushButton* Button15;
+    QPushButton* Button4;
+    QPushButton* Button8;
+    QGroupBox* GroupBox2;
+    TRadioGroup* RadioGroup1;
+    TRadioGroup* RadioGroup2;
+    TRadioGroup* RadioGroup6;
+    TRadioGroup* RadioGroup5;
+    QTableWidget* KGrid1;
+    QLabel* Label_Hint;
+    // Whether the grid holds valid parameters of the address box entry at each index.
+    std::vector<bool> ParamsLoaded;
+    int ParamsShownIndex = -1;
+
+  private:
+    void FillParamCaptions();
+    void OnFinished(TOperationCode code, const TOutcome& outcome);
+    void OnReplied(TDevice* device, const TReplyNote& note);
+    // A read that did not fill the grid: it is marked as not loaded.
+    void UndoParamReadStart();
+    // A write that failed: the hint shown, and the address box back at the old address unless
+    // the sensor took the new one.
+    void RollBackParameterWrite(bool addressWritten);
+
+    TPageHost& host_;
+    // The address box text before the running parameter write.
+    QString writeOldAddress_;
+};

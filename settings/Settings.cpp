@@ -1,0 +1,148 @@
+#include "settings/Settings.h"
+#include <QCoreApplication>
+#include <QDir>
+#include <utility>
+
+QString SettingsPaths::WorkingFile() const
+{
+    return QDir(WorkingDir).filePath(QStringLiteral("Settings.ini"));
+}
+
+QString SettingsPaths::ProgramFile() const
+{
+    return QDir(ProgramDir).filePath(QStringLiteral("Settings.ini"));
+}
+
+SettingsPaths DefaultSettingsPaths()
+{
+    return {QDir::currentPath(), QCoreApplication::applicationDirPath()};
+}
+
+TSettings::TSettings(SettingsPaths paths, QObject* parent)
+    : QObject(parent), paths_(std::move(paths)), working_(paths_.WorkingFile()),
+      program_(paths_.ProgramFile())
+{
+    working_.Load();
+}
+
+bool TSettings::Writable() const
+{
+    return working_.Writable();
+}
+
+WindowGeometry TSettings::Geometry() const
+{
+    using namespace settings;
+    return {working_.ReadInteger(MainForm, Width, DefaultStoredGeometry.Width),
+            working_.ReadInteger(MainForm, Height, DefaultStoredGeometry.Height),
+            working_.ReadInteger(MainForm, Top, DefaultStoredGeometry.Top),
+            working_.ReadInteger(MainForm, Left, DefaultStoredGeometry.Left)};
+}
+
+bool TSettings::Maximized() const
+{
+    return working_.ReadBool(settings::MainForm, settings::Maximized, false);
+}
+
+QString TSettings::Port() const
+{
+    return working_.ReadString(settings::MainForm, settings::ComPort, QString());
+}
+
+QString TSettings::SearchDelay() const
+{
+    return working_.ReadString(settings::MainForm, settings::DelayOfFind, QStringLiteral("20"));
+}
+
+QString TSettings::SearchBound() const
+{
+    return working_.ReadString(settings::MainForm, settings::RangeOfFind, QStringLiteral("3"));
+}
+
+QString TSettings::RecordInterval() const
+{
+    return working_.ReadString(settings::MainForm, settings::IntervalOfRecord, QStringLiteral("100"));
+}
+
+int TSettings::Protocol() const
+{
+    return working_.ReadInteger(settings::MainForm, settings::Protocol, 0) & 0xFF;
+}
+
+bool TSettings::MarkersShown() const
+{
+    return working_.ReadBool(settings::Metki, settings::Checked, false);
+}
+
+QString TSettings::BlueLevel() const
+{
+    return working_.ReadString(settings::Metki, settings::Blue, QString());
+}
+
+QString TSettings::GreenLevel() const
+{
+    return working_.ReadString(settings::Metki, settings::Green, QString());
+}
+
+void TSettings::SetGeometry(const WindowGeometry& geometry)
+{
+    using namespace settings;
+    Write(working_, MainForm, settings::Maximized, QStringLiteral("0"));
+    Write(working_, MainForm, Width, QString::number(geometry.Width));
+    Write(working_, MainForm, Height, QString::number(geometry.Height));
+    Write(working_, MainForm, Top, QString::number(geometry.Top));
+    Write(working_, MainForm, Left, QString::number(geometry.Left));
+}
+
+void TSettings::SetMaximized(bool maximized)
+{
+    Write(working_, settings::MainForm, settings::Maximized,
+          maximized ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void TSettings::SetPort(const QString& port)
+{
+    Write(working_, settings::MainForm, settings::ComPort, port);
+}
+
+void TSettings::SetSearchDelay(const QString& text)
+{
+    Write(working_, settings::MainForm, settings::DelayOfFind, text);
+}
+
+void TSettings::SetSearchBound(const QString& text)
+{
+    Write(working_, settings::MainForm, settings::RangeOfFind, text);
+}
+
+void TSettings::SetRecordInterval(const QString& text)
+{
+    Write(working_, settings::MainForm, settings::IntervalOfRecord, text);
+}
+
+void TSettings::SetProtocol(int index)
+{
+    Write(program_, settings::MainForm, settings::Protocol, QString::number(index));
+}
+
+void TSettings::SetMarkersShown(bool shown)
+{
+    Write(working_, settings::Metki, settings::Checked, shown ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void TSettings::SetBlueLevel(const QString& text)
+{
+    Write(working_, settings::Metki, settings::Blue, text);
+}
+
+void TSettings::SetGreenLevel(const QString& text)
+{
+    Write(working_, settings::Metki, settings::Green, text);
+}
+
+void TSettings::Write(IniFile& file, const QString& section, const QString& key, const QString& value)
+{
+    if (file.WriteString(section, key, value) || !reported_.insert(file.Path()).second)
+        return;
+    emit NotSaved(file.Path());
+}
