@@ -3,11 +3,11 @@
 #include "convert/Unit_Utils.h"
 #include "pages/PageHelpers.h"
 #include "pages/PageHost.h"
+#include "pages/ParamGrid.h"
 #include "pages/ParamSet.h"
 #include "pages/ParamValidation.h"
 #include "pages/ReplyTexts.h"
 #include "protocol/DeviceUnit.h"
-#include "widgets/ParamGrid.h"
 #include "widgets/RadioGroup.h"
 #include <QGroupBox>
 #include <QHeaderView>

@@ -3,9 +3,9 @@
 #include "bus/SensorBus.h"
 #include "pages/PageHost.h"
 #include "pages/ResultText.h"
+#include "pages/StreamChart.h"
 #include "pages/StreamPage.h"
 #include "protocol/DeviceUnit.h"
-#include "widgets/StreamChart.h"
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScrollBar>

@@ -4,11 +4,11 @@
 #include "pages/PageHelpers.h"
 #include "pages/PageHost.h"
 #include "pages/ReplyTexts.h"
+#include "pages/StreamChart.h"
+#include "pages/StreamGraph.h"
 #include "pages/StreamRecorder.h"
 #include "protocol/DeviceUnit.h"
 #include "settings/Settings.h"
-#include "widgets/StreamChart.h"
-#include "widgets/StreamGraph.h"
 #include <QCheckBox>
 #include <QDir>
 #include <QKeyEvent>

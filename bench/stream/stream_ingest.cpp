@@ -4,9 +4,9 @@
 // repaint a chart of 1,000,000 samples, and samples per second while recording every sample.
 #include "app/Unit1.h"
 #include "bus/SensorBus.h"
+#include "pages/StreamChart.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
-#include "widgets/StreamChart.h"
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>

@@ -4,11 +4,11 @@
 // Usage: bench_stream_live [seconds]   (Release build)
 #include "app/Unit1.h"
 #include "bus/SensorBus.h"
+#include "pages/StreamChart.h"
 #include "protocol/DeviceUnit.h"
 #include "serial/TCommPortDriver.h"
 #include "sim/SimBus.h"
 #include "sim/SimRegisters.h"
-#include "widgets/StreamChart.h"
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>

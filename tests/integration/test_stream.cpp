@@ -1,9 +1,9 @@
 #include "BusFormFixture.h"
 #include "bus/SensorBus.h"
+#include "pages/StreamChart.h"
 #include "protocol/DeviceUnit.h"
 #include "sim/SimRegisters.h"
 #include "widgets/StatusPanels.h"
-#include "widgets/StreamChart.h"
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>

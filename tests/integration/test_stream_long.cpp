@@ -1,10 +1,10 @@
 #include "BusFormFixture.h"
 #include "bus/SensorBus.h"
+#include "pages/StreamChart.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
 #include "serial/TCommPortDriver.h"
 #include "sim/SimRegisters.h"
-#include "widgets/StreamChart.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>

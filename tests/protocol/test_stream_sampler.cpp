@@ -1,4 +1,4 @@
-#include "widgets/StreamSampler.h"
+#include "pages/StreamSampler.h"
 #include <QLocale>
 #include <gtest/gtest.h>
 #include <vector>

@@ -4,11 +4,11 @@
 // grows beyond what the chart holds, on any error text or message box, and on any streamed sample
 // missing from, doubled in or added to the recording.
 #include "bus/SensorBus.h"
+#include "pages/StreamChart.h"
 #include "protocol/DeviceList.h"
 #include "sim/SimRegisters.h"
 #include "tests/integration/BusFormFixture.h"
 #include "widgets/StatusPanels.h"
-#include "widgets/StreamChart.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>

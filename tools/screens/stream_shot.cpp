@@ -2,10 +2,10 @@
 // mouse.
 #include "ShotSupport.h"
 #include "bus/SensorBus.h"
+#include "pages/StreamChart.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
 #include "serial/TCommPortDriver.h"
-#include "widgets/StreamChart.h"
 #include <QApplication>
 #include <QComboBox>
 #include <QPushButton>

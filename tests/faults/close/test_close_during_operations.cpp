@@ -1,13 +1,13 @@
 #include "CloseChecks.h"
 #include "ParamsFixture.h"
 #include "bus/SensorBus.h"
+#include "pages/StreamChart.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
 #include "serial/TCommPortDriver.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "sim/SimRegisters.h"
-#include "widgets/StreamChart.h"
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>

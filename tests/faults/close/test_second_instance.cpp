@@ -3,9 +3,9 @@
 #include "SpawnedProgram.h"
 #include "app/SingleInstance.h"
 #include "bus/SensorBus.h"
+#include "pages/StreamChart.h"
 #include "serial/TCommPortDriver.h"
 #include "sim/SimRegisters.h"
-#include "widgets/StreamChart.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>

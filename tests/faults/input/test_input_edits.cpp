@@ -3,12 +3,12 @@
 #include "BusFormFixture.h"
 #include "InputFixture.h"
 #include "bus/SensorBus.h"
+#include "pages/StreamChart.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "sim/SimRegisters.h"
 #include "widgets/ProgressBar.h"
 #include "widgets/RadioGroup.h"
-#include "widgets/StreamChart.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>

@@ -4,11 +4,11 @@
 #include "InputFixture.h"
 #include "bus/SensorBus.h"
 #include "pages/LatchExport.h"
+#include "pages/StreamChart.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
 #include "serial/TCommPortDriver.h"
 #include "sim/SimRegisters.h"
-#include "widgets/StreamChart.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>

@@ -1,10 +1,10 @@
 #include "LinkFaultFixture.h"
 #include "bus/SensorBus.h"
+#include "pages/StreamChart.h"
 #include "protocol/DeviceUnit.h"
 #include "serial/TCommPortDriver.h"
 #include "sim/SimRegisters.h"
 #include "widgets/RadioGroup.h"
-#include "widgets/StreamChart.h"
 #include <QComboBox>
 #include <QDir>
 #include <QPushButton>

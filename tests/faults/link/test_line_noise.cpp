@@ -3,8 +3,8 @@
 // wrong value may reach the window, and once the line is clean the next operation works.
 #include "LinkFaultFixture.h"
 #include "bus/SensorBus.h"
+#include "pages/StreamChart.h"
 #include "protocol/ReceiveFraming.h"
-#include "widgets/StreamChart.h"
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>

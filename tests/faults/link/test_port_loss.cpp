@@ -3,8 +3,8 @@
 // user starts opens the port again.
 #include "LinkFaultFixture.h"
 #include "bus/SensorBus.h"
+#include "pages/StreamChart.h"
 #include "serial/TCommPortDriver.h"
-#include "widgets/StreamChart.h"
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>

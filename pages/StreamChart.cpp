@@ -1,5 +1,5 @@
-#include "widgets/StreamChart.h"
-#include "widgets/StreamGraph.h"
+#include "pages/StreamChart.h"
+#include "pages/StreamGraph.h"
 #include <QEvent>
 #include <QLocale>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "widgets/StreamGraph.h"
+#include "pages/StreamGraph.h"
 #include <algorithm>
 #include <cmath>
 

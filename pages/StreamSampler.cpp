@@ -1,4 +1,4 @@
-#include "widgets/StreamSampler.h"
+#include "pages/StreamSampler.h"
 #include "pages/ResultText.h"
 #include "protocol/ReplyFields.h"
 #include <QLocale>

@@ -2,7 +2,7 @@
 // The stream chart: the samples of Series1 with their gap heights, the axes as the samples leave
 // them, repaints on a clock, and the overlay (zoom rectangle, cross-hair) drawn over the chart
 // image without repainting it. Main thread only.
-#include "widgets/StreamSampler.h"
+#include "pages/StreamSampler.h"
 #include <QObject>
 #include <QPoint>
 #include <QRect>

@@ -1,4 +1,4 @@
-#include "widgets/ParamGrid.h"
+#include "pages/ParamGrid.h"
 #include "pages/ParamSet.h"
 #include <QComboBox>
 #include <QKeyEvent>
