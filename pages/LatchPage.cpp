@@ -10,6 +10,7 @@
 #include "pages/SearchSort.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
+#include "widgets/WrapHeader.h"
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -91,11 +92,17 @@ TLatchPage::TLatchPage(TPageHost& host, TSearchOrder& order, const QString& prog
     connect(Button11, &QPushButton::clicked, this, &TLatchPage::Button11Click);
     Button_LatchAll = MakeButton(QStringLiteral("Button_LatchAll"), QStringLiteral("Защёлкнуть все"),
                                  {4, 120, 168, 25}, this);
-    // The narrow button column cuts long captions at the smallest window; the hint keeps them whole.
-    for (QPushButton* button : {Button9, Button10, Button11, Button_LatchAll})
-        button->setToolTip(button->text());
     Button_ReadAllLanch = MakeButton(QStringLiteral("Button_ReadAllLanch"), QStringLiteral("Считать все"),
                                      {4, 152, 168, 25}, this);
+    // One column as wide as its widest caption needs; the table begins right of it.
+    const std::array<QPushButton*, 5> column{Button9, Button10, Button11, Button_LatchAll,
+                                             Button_ReadAllLanch};
+    int columnWidth = 0;
+    for (const QPushButton* button : column)
+        columnWidth = std::max(columnWidth, button->width());
+    for (QPushButton* button : column)
+        button->resize(columnWidth, button->height());
+    const int tableX = 4 + columnWidth + 4;
     connect(Button_LatchAll, &QPushButton::clicked, this, &TLatchPage::Button_LatchAllClick);
     connect(Button_ReadAllLanch, &QPushButton::clicked, this, &TLatchPage::Button_ReadAllLanchClick);
 
@@ -104,7 +111,8 @@ TLatchPage::TLatchPage(TPageHost& host, TSearchOrder& order, const QString& prog
     StringGrid1 = new QTableWidget(1, 6, this);
     StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
     StringGrid1->setAccessibleName(QStringLiteral("Таблица результатов"));
-    StringGrid1->move(176, 8);
+    StringGrid1->setHorizontalHeader(new TWrapHeader(StringGrid1));
+    StringGrid1->move(tableX, 8);
     StringGrid1->verticalHeader()->hide();
     StringGrid1->verticalHeader()->setMinimumSectionSize(20);
     StringGrid1->verticalHeader()->setDefaultSectionSize(20);
@@ -117,14 +125,14 @@ TLatchPage::TLatchPage(TPageHost& host, TSearchOrder& order, const QString& prog
     StringGrid1->setHorizontalHeaderLabels(LatchHeaders);
 
     Button_ClearTable = MakeButton(QStringLiteral("Button_ClearTable"), QStringLiteral("Очистить таблицу"),
-                                   {176, 0, 150, 25}, this);
+                                   {tableX, 0, 150, 25}, this);
     BitBtn_Excel = MakeIconButton(QStringLiteral("BitBtn_Excel"), QStringLiteral("Экспорт таблицы в Excel"),
                                   QStringLiteral(":/icons/export-sheet.png"), this);
     BitBtn_TXT =
         MakeIconButton(QStringLiteral("BitBtn_TXT"), QStringLiteral("Экспорт таблицы в текстовый файл "),
                        QStringLiteral(":/icons/export-text.png"), this);
-    BitBtn_Excel->move(340, 0);
-    BitBtn_TXT->move(380, 0);
+    BitBtn_Excel->move(tableX + 164, 0);
+    BitBtn_TXT->move(tableX + 204, 0);
     connect(Button_ClearTable, &QPushButton::clicked, this, &TLatchPage::Button_ClearTableClick);
     connect(BitBtn_Excel, &QPushButton::clicked, this, &TLatchPage::BitBtn_ExcelClick);
     connect(BitBtn_TXT, &QPushButton::clicked, this, &TLatchPage::BitBtn_TXTClick);
@@ -141,9 +149,23 @@ void TLatchPage::Layout(int W, int H)
     BitBtn_Excel->move(BitBtn_Excel->x(), H - 167);
     BitBtn_TXT->move(BitBtn_TXT->x(), BitBtn_Excel->y());
 
-    StringGrid1->resize(W - 188, H - 203);
+    StringGrid1->resize(W - 12 - StringGrid1->x(), H - 203);
     StringGrid1->setHorizontalHeaderLabels(LatchHeaders);
-    const std::array<int, 6> widths = LatchTableColumnWidths(StringGrid1->width());
+    std::array<int, 6> widths = LatchTableColumnWidths(StringGrid1->width());
+    // A narrow table would cut a header's word: its column takes what it needs from the widest ones.
+    const auto& header = static_cast<const TWrapHeader&>(*StringGrid1->horizontalHeader());
+    std::array<int, 6> least{};
+    int owed = 0;
+    for (std::size_t column = 0; column < widths.size(); ++column) {
+        least[column] = header.LeastSectionWidth(static_cast<int>(column));
+        owed += std::max(0, least[column] - widths[column]);
+        widths[column] = std::max(widths[column], least[column]);
+    }
+    for (std::size_t column : {3, 4, 5}) {
+        const int taken = std::min(owed, widths[column] - least[column]);
+        widths[column] -= taken;
+        owed -= taken;
+    }
     for (int column = 0; column < 6; ++column)
         StringGrid1->setColumnWidth(column, widths[static_cast<std::size_t>(column)]);
 }

@@ -1,22 +1,17 @@
 #include "pages/PageHelpers.h"
-#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
 QPushButton* MakeButton(const QString& name, const QString& caption, const QRect& at, QWidget* parent)
 {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(name);
     button->setGeometry(at);
-    // The places are fixed, but desktop fonts are wider than the classic face: a caption that
-    // would be cut at the button's edge is set a little smaller instead, down to 7 points.
-    constexpr int Margins = 12;
-    QFont font = button->font();
-    while (font.pointSizeF() > 7.0 && QFontMetrics(font).horizontalAdvance(caption) + Margins > at.width())
-        font.setPointSizeF(font.pointSizeF() - 0.5);
-    if (font != button->font())
-        button->setFont(font);
+    // Desktop fonts are wider than the classic face: a caption that would be cut at the button's
+    // edge widens the button instead, to the right.
+    button->resize(std::max(at.width(), button->sizeHint().width()), at.height());
     return button;
 }
 

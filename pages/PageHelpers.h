@@ -8,8 +8,8 @@ class QLineEdit;
 class QPushButton;
 class QWidget;
 
-// Controls sit at fixed places on their page; these make one, named, at its place. A button's
-// caption is made to fit its width.
+// Controls sit at fixed places on their page; these make one, named, at its place. A button is
+// made wide enough for its caption.
 QPushButton* MakeButton(const QString& name, const QString& caption, const QRect& at, QWidget* parent);
 QLabel* MakeLabel(const QString& name, const QString& text, const QRect& at, QWidget* parent);
 // An edit box whose accessible name is its label's text; the label becomes its buddy.

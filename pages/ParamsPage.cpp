@@ -15,7 +15,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTableWidget>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <optional>
 
@@ -42,21 +45,35 @@ std::optional<TWritePlan> WritePlanOf(const TParamTexts& page, const TDevice& re
     return plan;
 }
 
-// A group box takes no focus itself; its first item does, as the user tabs into it.
-void FocusGroup(TRadioGroup& group)
+// The value column shows the longest choice in full.
+int ValueColumnLeast(const QFontMetrics& metrics)
+{
+    constexpr int CellPadding = 8;
+    int widest = 0;
+    for (const QStringList* texts :
+         {&OnOffTexts(), &ClockingTexts(), &ByteFormatTexts(), &UartTexts(), &FilterTexts()})
+        for (const QString& text : *texts)
+            widest = std::max(widest, metrics.horizontalAdvance(text));
+    return widest + CellPadding;
+}
+
+// A group box takes no focus itself; its first item does, as the user tabs into it, and the
+// option column scrolls it into view.
+void FocusGroup(TRadioGroup& group, QScrollArea& column)
 {
     if (QWidget* const first = group.Button(0))
         first->setFocus();
     else
         group.setFocus();
+    column.ensureWidgetVisible(&group);
 }
 } // namespace
 
 TParamsPage::TParamsPage(TPageHost& host, QWidget* parent) : QWidget(parent), host_(host)
 {
     setObjectName(QStringLiteral("TabSheet5"));
-    // Left of the grid, in the width the grid leaves at the smallest window: the buttons with
-    // the result computation beside them, then the outputs, then the object type.
+    // Left of the grid: the buttons, and below them the option groups in a column that scrolls
+    // when the window is too small to show it whole.
     Button1 =
         MakeButton(QStringLiteral("Button1"), QStringLiteral("Читать параметры"), {4, 4, 196, 25}, this);
     Button4 =
@@ -69,24 +86,38 @@ TParamsPage::TParamsPage(TPageHost& host, QWidget* parent) : QWidget(parent), ho
     connect(Button4, &QPushButton::clicked, this, &TParamsPage::Button4Click);
     connect(Button8, &QPushButton::clicked, this, &TParamsPage::Button8Click);
     connect(Button15, &QPushButton::clicked, this, &TParamsPage::Button15Click);
+
+    Options = new QScrollArea(this);
+    Options->setObjectName(QStringLiteral("Options"));
+    Options->setFrameShape(QFrame::NoFrame);
+    Options->setWidgetResizable(true);
+    Options->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* options = new QWidget;
+    options->setObjectName(QStringLiteral("OptionsColumn"));
+    auto* column = new QVBoxLayout(options);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(4);
     RadioGroup6 =
         new TRadioGroup(QStringLiteral("RadioGroup6"), QStringLiteral("Способ вычисления результата:"),
-                        ResultComputationTexts(), 1, this);
-    RadioGroup6->setGeometry(206, 4, 202, 60);
-
-    GroupBox2 = new QGroupBox(QStringLiteral("Настройка дискретных выходов"), this);
+                        ResultComputationTexts(), 1, options);
+    column->addWidget(RadioGroup6);
+    GroupBox2 = new QGroupBox(QStringLiteral("Настройка дискретных выходов"), options);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
-    GroupBox2->setGeometry(4, 114, 404, 152);
+    auto* outputs = new QVBoxLayout(GroupBox2);
+    outputs->setContentsMargins(4, 0, 4, 4);
+    outputs->setSpacing(2);
     RadioGroup1 = new TRadioGroup(QStringLiteral("RadioGroup1"), QStringLiteral("Первый дискретный выход"),
                                   DiscreteOutputTexts(), 1, GroupBox2);
-    RadioGroup1->setGeometry(4, 16, 396, 66);
     RadioGroup2 = new TRadioGroup(QStringLiteral("RadioGroup2"), QStringLiteral("Второй дискретный выход"),
                                   DiscreteOutputTexts(), 1, GroupBox2);
-    RadioGroup2->setGeometry(4, 82, 396, 66);
-
+    outputs->addWidget(RadioGroup1);
+    outputs->addWidget(RadioGroup2);
+    column->addWidget(GroupBox2);
     RadioGroup5 = new TRadioGroup(QStringLiteral("RadioGroup5"), QStringLiteral("Тип объекта:"),
-                                  ObjectTypeTexts(), 1, this);
-    RadioGroup5->setGeometry(4, 268, 404, 162);
+                                  ObjectTypeTexts(), 1, options);
+    column->addWidget(RadioGroup5);
+    column->addStretch(1);
+    Options->setWidget(options);
 
     KGrid1 = new QTableWidget(21, 2, this);
     KGrid1->setObjectName(QStringLiteral("KGrid1"));
@@ -133,13 +164,40 @@ TParamsPage::TParamsPage(TPageHost& host, QWidget* parent) : QWidget(parent), ho
     });
 }
 
+// The grid keeps the room its captions and its widest value need and takes whatever the option
+// column does not: that column is as wide as its longest item, or narrower, its items wrapping,
+// down to what its buttons and captions need.
 void TParamsPage::Layout(int W, int H)
 {
     Q_UNUSED(H);
-    const int pageWidth = W - 6;
-    KGrid1->resize(pageWidth - KGrid1->x() - 10, KGrid1->rowCount() * 19 + 5);
+    const int gridRight = W - 6 - 10;
+    const int gridLeast =
+        KGrid1->columnWidth(0) + ValueColumnLeast(KGrid1->fontMetrics()) + 2 * KGrid1->frameWidth();
+    const int scrollBar = Options->verticalScrollBar()->sizeHint().width();
+    const QWidget& options = *Options->widget();
+    int least = options.minimumSizeHint().width() + scrollBar;
+    for (const QPushButton* button : {Button1, Button4, Button8, Button15})
+        least = std::max(least, button->sizeHint().width());
+    const int natural = std::max(least, options.sizeHint().width() + scrollBar);
+    const int left = std::clamp(gridRight - gridLeast - 8, least, natural);
+    for (QPushButton* button : {Button1, Button4, Button8, Button15})
+        button->resize(left, button->height());
+    Options->setGeometry(4, Button15->y() + Button15->height() + 4, left, Options->height());
+    PlaceOptions();
+    KGrid1->setGeometry(left + 8, KGrid1->y(), gridRight - left - 8, KGrid1->rowCount() * 19 + 5);
     Label_Hint->setGeometry(KGrid1->x(), KGrid1->y() + KGrid1->height() + 4, KGrid1->width(),
                             Label_Hint->height());
+}
+
+void TParamsPage::PlaceOptions()
+{
+    Options->resize(Options->width(), std::max(0, height() - Options->y() - 4));
+}
+
+void TParamsPage::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    PlaceOptions();
 }
 
 void TParamsPage::FillParamCaptions()
@@ -333,16 +391,16 @@ bool TParamsPage::Correct_Enter_Param()
         KGrid1->setCurrentCell(check.Row, check.Column);
         break;
     case TParamFocus::RadioGroup1:
-        FocusGroup(*RadioGroup1);
+        FocusGroup(*RadioGroup1, *Options);
         break;
     case TParamFocus::RadioGroup2:
-        FocusGroup(*RadioGroup2);
+        FocusGroup(*RadioGroup2, *Options);
         break;
     case TParamFocus::RadioGroup6:
-        FocusGroup(*RadioGroup6);
+        FocusGroup(*RadioGroup6, *Options);
         break;
     case TParamFocus::RadioGroup5:
-        FocusGroup(*RadioGroup5);
+        FocusGroup(*RadioGroup5, *Options);
         break;
     case TParamFocus::None:
         break;

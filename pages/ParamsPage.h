@@ -11,6 +11,7 @@
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 class QTableWidget;
 class TDevice;
 class TPageHost;
@@ -45,6 +46,8 @@ class TParamsPage : public QWidget {
     QPushButton* Button15;
     QPushButton* Button4;
     QPushButton* Button8;
+    // The column of option groups below the buttons.
+    QScrollArea* Options;
     QGroupBox* GroupBox2;
     TRadioGroup* RadioGroup1;
     TRadioGroup* RadioGroup2;
@@ -56,7 +59,12 @@ class TParamsPage : public QWidget {
     std::vector<bool> ParamsLoaded;
     int ParamsShownIndex = -1;
 
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
+    // The option column as tall as the page leaves it.
+    void PlaceOptions();
     void FillParamCaptions();
     void OnFinished(TOperationCode code, const TOutcome& outcome);
     void OnReplied(TDevice* device, const TReplyNote& note);

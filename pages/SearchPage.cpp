@@ -9,6 +9,7 @@
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
 #include "settings/Settings.h"
+#include "widgets/WrapHeader.h"
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -70,6 +71,7 @@ TSearchPage::TSearchPage(TPageHost& host, TSearchOrder& order, QWidget* parent)
 
     ListView1 = new QTreeWidget(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setHeader(new TWrapHeader(ListView1));
     ListView1->setAccessibleName(QStringLiteral("Найденные датчики"));
     ListView1->move(201, 24);
     ListView1->setRootIsDecorated(false);
@@ -92,8 +94,6 @@ TSearchPage::TSearchPage(TPageHost& host, TSearchOrder& order, QWidget* parent)
     const int widths[] = {header->defaultSectionSize(), 80, 90, 158, 135, 114};
     for (int column = 0; column < 6; ++column)
         ListView1->setColumnWidth(column, widths[column]);
-    // Headers wider than their column end in an ellipsis and show in full as a tooltip.
-    header->setTextElideMode(Qt::ElideRight);
     for (int column = 0; column < 6; ++column)
         ListView1->headerItem()->setToolTip(column, ListView1->headerItem()->text(column));
     connect(header, &QHeaderView::sectionClicked, this, &TSearchPage::ListView1ColumnClick);

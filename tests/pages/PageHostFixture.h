@@ -58,7 +58,6 @@ class TTestHost : public TPageHost {
     const QStringList& Addresses() const { return addresses_; }
 
   private:
-
     TSensorBus bus_;
     TSettings settings_;
     QString portPath_;

@@ -38,7 +38,8 @@ TEST_F(PageOnBusTest, ParamsPageReadsTheChosenSensorIntoItsGrid)
     page.AddressChosen(0);
     EXPECT_FALSE(page.Label_Hint->isHidden());
     page.Button1->click();
-    ASSERT_TRUE(WaitFor([&] { return host->StatusText(1) == QStringLiteral("Чтение параметров завершено"); }));
+    ASSERT_TRUE(
+        WaitFor([&] { return host->StatusText(1) == QStringLiteral("Чтение параметров завершено"); }));
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(page.KGrid1->item(ParamRow::Address, 1)->text(), QStringLiteral("26"));
     EXPECT_TRUE(page.Label_Hint->isHidden());
@@ -71,7 +72,8 @@ TEST_F(PageOnBusTest, LatchPageAddsARowPerReply)
     ASSERT_TRUE(WaitFor([&] { return host->StatusText(1) == QStringLiteral("Результат защёлкнут"); }));
     ASSERT_TRUE(WaitIdle());
     page.Button11->click();
-    ASSERT_TRUE(WaitFor([&] { return host->StatusText(1) == QStringLiteral("Последний результат прочитан"); }));
+    ASSERT_TRUE(
+        WaitFor([&] { return host->StatusText(1) == QStringLiteral("Последний результат прочитан"); }));
     ASSERT_TRUE(WaitIdle());
     ASSERT_EQ(page.CountRowTable, 2);
     EXPECT_EQ(page.StringGrid1->item(0, 3)->text(), QStringLiteral("               Защёлкнут"));

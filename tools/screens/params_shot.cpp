@@ -13,10 +13,6 @@
 #include <QTableWidget>
 #include <cstdio>
 
-namespace {
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
