@@ -1,10 +1,8 @@
 #include "FormFixture.h"
 #include "settings/IniFile.h"
-#include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QScreen>
 #include <QTest>
 
@@ -51,21 +49,6 @@ void FormTest::ShowAndWait(TForm1& form)
 {
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-}
-
-ModalBoxCloser::ModalBoxCloser()
-{
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-        auto* const box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        texts_ << box->text();
-        if (QAbstractButton* const ok = box->button(QMessageBox::Ok))
-            ok->click();
-        else
-            box->reject();
-    });
-    timer_.start(20);
 }
 
 QSize PrimaryScreenSize()

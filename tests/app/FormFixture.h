@@ -1,9 +1,8 @@
 #pragma once
 #include "app/Unit1.h"
+#include "support/ModalBoxCloser.h"
 #include <QByteArray>
-#include <QStringList>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -23,18 +22,6 @@ class FormTest : public ::testing::Test {
     std::unique_ptr<TForm1> MakeForm() const;
     // Shows the window and waits until it can take input.
     static void ShowAndWait(TForm1& form);
-};
-
-// Closes every modal message box that opens while it lives, by its OK button, and keeps each
-// box's text.
-class ModalBoxCloser {
-  public:
-    ModalBoxCloser();
-    const QStringList& Texts() const { return texts_; }
-
-  private:
-    QTimer timer_;
-    QStringList texts_;
 };
 
 QSize PrimaryScreenSize();

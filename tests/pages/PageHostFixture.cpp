@@ -3,27 +3,6 @@
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
 #include "serial/TCommPortDriver.h"
-#include <QAbstractButton>
-#include <QApplication>
-#include <QMessageBox>
-
-MessageBoxCloser::MessageBoxCloser()
-{
-    QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
-    timer_.start(10);
-}
-
-void MessageBoxCloser::Poll()
-{
-    auto* const box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box || !box->isVisible())
-        return;
-    seen_.append(box->text());
-    if (QAbstractButton* const ok = box->button(QMessageBox::Ok))
-        ok->click();
-    else
-        box->reject();
-}
 
 TTestHost::TTestHost(SettingsPaths paths, QString portPath)
     : settings_(std::move(paths)), portPath_(std::move(portPath))
@@ -100,7 +79,7 @@ void PageOnBusTest::SetUp()
     QString error;
     ASSERT_TRUE(sim.start(&error)) << error.toStdString();
     host = std::make_unique<TTestHost>(SettingsPaths{work.path(), program.path()}, sim.slavePath());
-    closer_ = std::make_unique<MessageBoxCloser>();
+    closer_ = std::make_unique<ModalBoxCloser>();
 }
 
 void PageOnBusTest::TearDown()

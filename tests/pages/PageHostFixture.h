@@ -6,29 +6,16 @@
 #include "pages/SearchSort.h"
 #include "settings/Settings.h"
 #include "sim/SimBus.h"
+#include "support/ModalBoxCloser.h"
 #include <QLocale>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <gtest/gtest.h>
 #include <memory>
 #include <utility>
-
-// Closes every modal message box that opens while it lives, by its OK button, and remembers the
-// text of each.
-class MessageBoxCloser {
-  public:
-    MessageBoxCloser();
-    const QStringList& Seen() const { return seen_; }
-
-  private:
-    void Poll();
-    QTimer timer_;
-    QStringList seen_;
-};
 
 // The window's side of the pages, as far as a page sees it. The address box is a list of texts
 // with a chosen index, filled and emptied on the bus's reports as the window fills its own.
@@ -110,6 +97,6 @@ class PageOnBusTest : public ::testing::Test {
 
   private:
     QLocale savedLocale_;
-    std::unique_ptr<MessageBoxCloser> closer_;
+    std::unique_ptr<ModalBoxCloser> closer_;
     std::unique_ptr<QWidget> page_;
 };
