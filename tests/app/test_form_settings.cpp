@@ -10,8 +10,44 @@
 #include <QTabWidget>
 #include <QTest>
 #include <qcustomplot.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace {
+
+// Counts the times a file in a folder is written whole: replaced by a rename, or closed after
+// writing, as the kernel reports them.
+class FileWrites {
+  public:
+    FileWrites(const QString& folder, const QString& name)
+        : fd_(inotify_init1(IN_NONBLOCK)), name_(name.toLocal8Bit())
+    {
+        inotify_add_watch(fd_, QFile::encodeName(folder).constData(), IN_MOVED_TO | IN_CLOSE_WRITE);
+    }
+    ~FileWrites() { close(fd_); }
+    FileWrites(const FileWrites&) = delete;
+    FileWrites& operator=(const FileWrites&) = delete;
+
+    // The writes since the last call.
+    int Take()
+    {
+        int writes = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; (n = read(fd_, buffer, sizeof buffer)) > 0;) {
+            for (const char* at = buffer; at < buffer + n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                if (event->len > 0 && name_ == event->name)
+                    ++writes;
+                at += sizeof(inotify_event) + event->len;
+            }
+        }
+        return writes;
+    }
+
+  private:
+    int fd_;
+    QByteArray name_;
+};
 
 void ExpectDefaults(TForm1& form, const char* what)
 {
@@ -159,6 +195,34 @@ TEST_F(FormTest, EachSettingControlWritesItsKeyAtOnce)
     EXPECT_EQ(ReadKey(WorkingSettings(), settings::Metki, settings::Checked), "0");
     EXPECT_EQ(form->TabSheet2->Series2->dataCount(), 0);
     EXPECT_TRUE(form->TabSheet2->Edit4->isHidden());
+}
+
+// Typing into a setting's box writes the file once per keystroke that changes the value, and not
+// at all for one that leaves it as it was.
+TEST_F(FormTest, AKeystrokeWritesTheFileAtMostOnce)
+{
+    auto form = MakeForm();
+    ShowAndWait(*form);
+    form->TabSheet2->setEnabled(true);
+    form->PageControl1->setCurrentWidget(form->TabSheet2);
+    form->TabSheet2->CheckBox2->click();
+    FileWrites writes(work.path(), QStringLiteral("Settings.ini"));
+    struct Case {
+        QLineEdit* edit;
+        QString keys;
+    };
+    for (const Case& c : {Case{form->TabSheet1->Edit1, QStringLiteral("57")},
+                          Case{form->TabSheet2->LabeledEdit_RecordThrd, QStringLiteral("9")},
+                          Case{form->TabSheet2->Edit4, QStringLiteral("1.5")}}) {
+        for (const QChar key : c.keys) {
+            QTest::keyClick(c.edit, key.toLatin1());
+            EXPECT_EQ(writes.Take(), 1) << c.edit->objectName().toStdString() << " key " << key.toLatin1();
+        }
+    }
+    EXPECT_EQ(form->TabSheet2->Edit4->text(), QStringLiteral("1,5"));
+    form->TabSheet1->Edit1->setText(form->TabSheet1->Edit1->text());
+    form->TabSheet2->CheckBox2->setChecked(true);
+    EXPECT_EQ(writes.Take(), 0);
 }
 
 TEST_F(FormTest, ReadOnlySettingsFileIsLeftAlone)
