@@ -1,10 +1,10 @@
 #include "pages/LatchExport.h"
 #include "convert/Unit_Utils.h"
+#include "params/SaveWhole.h"
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QTableWidget>
 #include <algorithm>
 #include <array>
@@ -134,20 +134,10 @@ QStringList ReportLines(const TLatchTable& table)
 
 bool WriteReport(const QString& path, const TLatchTable& table, QString* error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
+    QByteArray content;
     for (const QString& line : ReportLines(table))
-        file.write((line + QStringLiteral("\r\n")).toLocal8Bit());
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+        content += (line + QStringLiteral("\r\n")).toLocal8Bit();
+    return SaveWhole(path, content, error);
 }
 
 TSheetCell SheetCellOf(int column, const QString& text)

@@ -1,5 +1,5 @@
 #include "pages/ParamGrid.h"
-#include "pages/ParamSet.h"
+#include "params/ParamSet.h"
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>

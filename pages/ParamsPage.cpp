@@ -4,11 +4,12 @@
 #include "pages/PageHelpers.h"
 #include "pages/PageHost.h"
 #include "pages/ParamGrid.h"
-#include "pages/ParamSet.h"
-#include "pages/ParamValidation.h"
 #include "pages/ReplyTexts.h"
+#include "params/ParamSet.h"
+#include "params/ParamValidation.h"
 #include "protocol/DeviceUnit.h"
 #include "widgets/RadioGroup.h"
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -86,6 +87,7 @@ TParamsPage::TParamsPage(TPageHost& host, QWidget* parent) : QWidget(parent), ho
     connect(Button4, &QPushButton::clicked, this, &TParamsPage::Button4Click);
     connect(Button8, &QPushButton::clicked, this, &TParamsPage::Button8Click);
     connect(Button15, &QPushButton::clicked, this, &TParamsPage::Button15Click);
+    CreateParamSetControls();
 
     Options = new QScrollArea(this);
     Options->setObjectName(QStringLiteral("Options"));
@@ -176,13 +178,15 @@ void TParamsPage::Layout(int W, int H)
     const int scrollBar = Options->verticalScrollBar()->sizeHint().width();
     const QWidget& options = *Options->widget();
     int least = options.minimumSizeHint().width() + scrollBar;
-    for (const QPushButton* button : {Button1, Button4, Button8, Button15})
+    for (const QPushButton* button : {Button1, Button4, Button8, Button15, Button_ParamSet})
         least = std::max(least, button->sizeHint().width());
+    least = std::max(least, CheckBox_VerifyWrite->x() + CheckBox_VerifyWrite->width() - 4);
     const int natural = std::max(least, options.sizeHint().width() + scrollBar);
     const int left = std::clamp(gridRight - gridLeast - 8, least, natural);
-    for (QPushButton* button : {Button1, Button4, Button8, Button15})
+    for (QPushButton* button : {Button1, Button4, Button8, Button15, Button_ParamSet})
         button->resize(left, button->height());
-    Options->setGeometry(4, Button15->y() + Button15->height() + 4, left, Options->height());
+    Options->setGeometry(4, CheckBox_VerifyWrite->y() + CheckBox_VerifyWrite->height() + 4, left,
+                         Options->height());
     PlaceOptions();
     KGrid1->setGeometry(left + 8, KGrid1->y(), gridRight - left - 8, KGrid1->rowCount() * 19 + 5);
     Label_Hint->setGeometry(KGrid1->x(), KGrid1->y() + KGrid1->height() + 4, KGrid1->width(),
@@ -256,10 +260,13 @@ void TParamsPage::Button4Click()
     if (host_.Bus().Busy() || !record ||
         !ParamInteger(KGrid1->item(ParamRow::Address, ValueColumn)->text(), address))
         return;
-    const std::optional<TWritePlan> plan =
+    std::optional<TWritePlan> plan =
         WritePlanOf(ParamPageTexts(), *record, static_cast<int>(address), host_.Bus().Protocol());
     if (!plan)
         return;
+    writtenImage_ = ImageFromPage(ParamPageTexts(), host_.Bus().Protocol(), record);
+    if (CheckBox_VerifyWrite->isChecked())
+        plan->Verify = writtenImage_;
     writeOldAddress_ = host_.SelectedText();
     host_.RenameSelected(QString::number(address));
     if (!host_.Bus().StartWrite(record, *plan)) {
@@ -272,15 +279,8 @@ void TParamsPage::Button4Click()
 
 void TParamsPage::FillForm(const TDevice& record)
 {
-    // An editor still open would write its stale text back over the new value.
-    KGrid1->setCurrentCell(-1, -1);
-    const TParamTexts texts = ParamTextsOf(record);
-    for (int row = 0; row < ParamRowCount; ++row)
-        KGrid1->item(row, ValueColumn)->setText(texts.rows[static_cast<std::size_t>(row)]);
-    RadioGroup1->SetItemIndex(texts.radio1);
-    RadioGroup2->SetItemIndex(texts.radio2);
-    RadioGroup6->SetItemIndex(texts.radio6);
-    RadioGroup5->SetItemIndex(texts.radio5);
+    ClearMarks();
+    ShowTexts(ParamTextsOf(record));
 
     host_.SetStatusText(1, QStringLiteral("Чтение параметров завершено"));
     const int index = host_.SelectedIndex();
@@ -320,7 +320,12 @@ void TParamsPage::OnFinished(TOperationCode code, const TOutcome& outcome)
         break;
     case TOperationCode::WriteParameters:
         if (done) {
+            ClearMarks();
             host_.SetStatusText(1, QStringLiteral("Параметры записаны"));
+            if (outcome.Verified)
+                host_.SetStatusText(0, QStringLiteral("Запись проверена чтением"));
+        } else if (outcome.Kind == TOutcomeKind::Differs) {
+            ReportWriteDifferences(outcome);
         } else if (timedOut || ended) {
             RollBackParameterWrite(outcome.AddressWritten);
             if (ended)

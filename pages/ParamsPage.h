@@ -8,6 +8,8 @@
 #include <QWidget>
 #include <vector>
 
+class QAction;
+class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -34,6 +36,9 @@ class TParamsPage : public QWidget {
     void Button4Click();
     void Button8Click();
     void Button15Click();
+    // The page's set to a parameter-set file, and a file's set onto the page (nothing is sent).
+    void SaveSetClick();
+    void LoadSetClick();
     // Shows the record's parameters on the page and marks the grid as holding that sensor's.
     void FillForm(const TDevice& record);
     // Checks the page before a write; on the first failing check its control gets the focus and
@@ -44,6 +49,11 @@ class TParamsPage : public QWidget {
 
     QPushButton* Button1;
     QPushButton* Button15;
+    // The parameter-set menu and whether a write is read back and compared.
+    QPushButton* Button_ParamSet;
+    QAction* Action_SaveSet;
+    QAction* Action_LoadSet;
+    QCheckBox* CheckBox_VerifyWrite;
     QPushButton* Button4;
     QPushButton* Button8;
     // The column of option groups below the buttons.
@@ -65,6 +75,17 @@ class TParamsPage : public QWidget {
   private:
     // The option column as tall as the page leaves it.
     void PlaceOptions();
+    void CreateParamSetControls();
+    // The texts and groups of a set on the page, as they are, without marking whose they are.
+    void ShowTexts(const TParamTexts& texts);
+    // The rows and groups whose values differ from other, marked; each mark names the other value.
+    void MarkDifferences(const TParamTexts& other, const std::vector<TParam>& differing,
+                         const QString& otherName);
+    void ClearMarks();
+    // A verified write whose read-back differs: the rows marked and listed in a message.
+    void ReportWriteDifferences(const TOutcome& outcome);
+    // The file dialog in the remembered folder; empty when the user cancelled.
+    QString ChooseSetFile(bool save, const QString& suggested);
     void FillParamCaptions();
     void OnFinished(TOperationCode code, const TOutcome& outcome);
     void OnReplied(TDevice* device, const TReplyNote& note);
@@ -77,4 +98,9 @@ class TParamsPage : public QWidget {
     TPageHost& host_;
     // The address box text before the running parameter write.
     QString writeOldAddress_;
+    // What the running verified write sends, as the sensor should hold it afterwards.
+    TParamImage writtenImage_{};
+    // The marked rows and groups.
+    std::vector<int> markedRows_;
+    std::vector<QWidget*> markedGroups_;
 };

@@ -1,7 +1,7 @@
 #include "settings/IniFile.h"
+#include "params/SaveWhole.h"
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 #include <QVector>
 #include <cctype>
@@ -285,8 +285,7 @@ bool IniFile::WriteString(const QString& section, const QString& key, const QStr
     }
     // Written beside the old file and renamed over it: a crash or a full disk leaves the old
     // content whole.
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly) || file.write(updated) != updated.size() || !file.commit())
+    if (!SaveWhole(path_, updated, nullptr))
         return false;
     snapshot_ = updated;
     indexed_ = false;

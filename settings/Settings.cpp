@@ -146,3 +146,24 @@ void TSettings::Write(IniFile& file, const QString& section, const QString& key,
         return;
     emit NotSaved(file.Path());
 }
+
+bool TSettings::VerifyWrites() const
+{
+    return working_.ReadBool(settings::ParamSets, settings::VerifyWrite, true);
+}
+
+QString TSettings::ParamSetFolder() const
+{
+    return working_.ReadString(settings::ParamSets, settings::Folder, QString());
+}
+
+void TSettings::SetVerifyWrites(bool verify)
+{
+    Write(working_, settings::ParamSets, settings::VerifyWrite,
+          verify ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void TSettings::SetParamSetFolder(const QString& folder)
+{
+    Write(working_, settings::ParamSets, settings::Folder, folder);
+}

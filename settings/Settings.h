@@ -37,6 +37,10 @@ inline const QString Protocol = QStringLiteral("Протокол обмена");
 inline const QString Blue = QStringLiteral("Blue");
 inline const QString Green = QStringLiteral("Green");
 inline const QString Checked = QStringLiteral("Checked");
+// Parameter sets: whether a write is read back, and the folder of the last set file.
+inline const QString ParamSets = QStringLiteral("ParamSets");
+inline const QString VerifyWrite = QStringLiteral("VerifyWrite");
+inline const QString Folder = QStringLiteral("Folder");
 } // namespace settings
 
 // The window's settings, read once from Settings.ini as the window starts and written one key at
@@ -75,6 +79,12 @@ class TSettings : public QObject {
     void SetMarkersShown(bool shown);
     void SetBlueLevel(const QString& text);
     void SetGreenLevel(const QString& text);
+
+    // On unless the file says otherwise.
+    bool VerifyWrites() const;
+    QString ParamSetFolder() const;
+    void SetVerifyWrites(bool verify);
+    void SetParamSetFolder(const QString& folder);
 
   signals:
     // A file the settings could not be written to; once for each file.

@@ -75,6 +75,7 @@ class SimSensor {
     std::optional<SimReply> modbusWriteSingle(const QByteArray& body, bool broadcast, std::int64_t nowUs);
     std::optional<SimReply> modbusWriteMany(const QByteArray& body, bool broadcast, std::int64_t nowUs);
     std::optional<int> writeRegisters(int first, const QByteArray& data, std::int64_t nowUs);
+    std::optional<int> storeRegisters(int first, const QByteArray& data, std::int64_t nowUs);
     SimReply modbusReply(int address, const QByteArray& payload) const;
     SimReply modbusException(int address, int function, int code) const;
 

@@ -95,7 +95,8 @@ std::optional<SimReply> SimSensor::asciiWrite(const QByteArray& command, bool br
         !SimRegisters::acceptsByte(*code, static_cast<std::uint8_t>(*value)))
         return std::nullopt;
     const int oldSpeed = speed();
-    regs_.set(*code, static_cast<std::uint8_t>(*value));
+    if (*code != faults_.stuckRegister)
+        regs_.set(*code, static_cast<std::uint8_t>(*value));
     if (broadcast)
         return std::nullopt;
     // A new address answers under the new address; a new speed answers at the new speed, once the

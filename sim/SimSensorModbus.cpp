@@ -163,6 +163,17 @@ std::optional<SimReply> SimSensor::modbusRead(const QByteArray& body, std::int64
 
 std::optional<int> SimSensor::writeRegisters(int first, const QByteArray& data, std::int64_t nowUs)
 {
+    const int stuck = faults_.stuckRegister;
+    if (stuck < SimReg::First || stuck > SimReg::Last)
+        return storeRegisters(first, data, nowUs);
+    const std::uint8_t kept = regs_.get(stuck);
+    const std::optional<int> error = storeRegisters(first, data, nowUs);
+    regs_.set(stuck, kept);
+    return error;
+}
+
+std::optional<int> SimSensor::storeRegisters(int first, const QByteArray& data, std::int64_t nowUs)
+{
     const int count = static_cast<int>(data.size() / 2);
     if (const std::optional<int> error = writeTargetError(first, count))
         return error;

@@ -37,6 +37,8 @@ struct SimFaults {
     bool noIdentAnswer = false;    // the identification request (either protocol) goes unanswered
     int framesBeforeSilence = -1;  // >=0: the sensor takes this many more frames meant for it, then
                                    // hears nothing more, as if it had lost power mid-exchange
+    int stuckRegister = 0;         // 0x01..0x22: a write to this register (in either protocol) is
+                                   // acknowledged, but the register keeps its value, as a worn flash cell
     bool operator==(const SimFaults&) const = default;
 };
 

@@ -5,6 +5,7 @@
 #include <QMetaType>
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // The operation codes, with the worker that runs each in the operation table.
@@ -37,6 +38,7 @@ enum class TOutcomeKind : std::uint8_t {
     Stopped,  // the bus is closing
     NotFound, // a search found no sensor
     Failed,   // a request could not even be built (a record whose address is no address)
+    Differs,  // a verified write: what the sensor holds afterwards is not what was written
 };
 
 struct TOutcome {
@@ -45,6 +47,9 @@ struct TOutcome {
     // A parameter write: the sensor has taken its new network address, so the record keeps it.
     bool AddressWritten = false;
     QString Port; // PortLost: the port's path
+    // A verified write: true once the read-back was compared; the parameters that differ.
+    bool Verified = false;
+    std::vector<TParam> Differing;
 };
 
 inline TOutcome OutcomeOf(TOutcomeKind kind, std::uint8_t exceptionCode = 0)
@@ -68,6 +73,8 @@ struct TWritePlan {
     std::vector<TRegisterWrite> Standard; // every register, the line speed last
     QByteArray Flags;                     // Modbus: the flag register, two bytes
     QByteArray Block;                     // Modbus: the parameter block
+    // When set, every register is read back after the write and compared with this image.
+    std::optional<TParamImage> Verify;
 };
 
 struct TSearchParams {

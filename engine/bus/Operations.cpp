@@ -31,13 +31,20 @@ struct TWorkerEntry {
     const char* name;
 };
 constexpr TWorkerEntry OperationTable[] = {
-    {TOperationCode::SwitchOn, "Tthread1"},         {TOperationCode::SwitchOff, "TThread2"},
-    {TOperationCode::ReadParameters, "TTrdDevice"}, {TOperationCode::WriteParameters, "TThread3"},
-    {TOperationCode::Defaults, "TThread9"},         {TOperationCode::SaveToFlash, "TThread11"},
-    {TOperationCode::StartStream, "TThread5"},      {TOperationCode::StopStream, "TThread10"},
-    {TOperationCode::Latch, "TThread6"},            {TOperationCode::ReadLatch, "TThread7"},
-    {TOperationCode::ReadLastResult, "TThread8"},   {TOperationCode::Search, "TThread4"},
-    {TOperationCode::ReadAllLatches, "TThread13"},  {TOperationCode::Configure, "TThread14"},
+    {TOperationCode::SwitchOn, "Tthread1"},
+    {TOperationCode::SwitchOff, "TThread2"},
+    {TOperationCode::ReadParameters, "TTrdDevice"},
+    {TOperationCode::WriteParameters, "TThread3"},
+    {TOperationCode::Defaults, "TThread9"},
+    {TOperationCode::SaveToFlash, "TThread11"},
+    {TOperationCode::StartStream, "TThread5"},
+    {TOperationCode::StopStream, "TThread10"},
+    {TOperationCode::Latch, "TThread6"},
+    {TOperationCode::ReadLatch, "TThread7"},
+    {TOperationCode::ReadLastResult, "TThread8"},
+    {TOperationCode::Search, "TThread4"},
+    {TOperationCode::ReadAllLatches, "TThread13"},
+    {TOperationCode::Configure, "TThread14"},
     {TOperationCode::LatchAll, "LatchAll"},
 };
 
@@ -152,11 +159,14 @@ TOutcome WriteModbus(TOperationContext& c, bool& addressWritten)
     return Done();
 }
 
+// A verified write reads every register back; the bus compares what came with what was written.
 TOutcome WriteParameters(TOperationContext& c)
 {
     bool addressWritten = false;
     TOutcome outcome =
         c.Protocol() == TProtocol::Modbus ? WriteModbus(c, addressWritten) : WriteStandard(c, addressWritten);
+    if (outcome.Kind == TOutcomeKind::Done && c.Args().Plan.Verify)
+        outcome = ReadParameters(c);
     outcome.AddressWritten = addressWritten;
     return outcome;
 }
@@ -245,7 +255,8 @@ bool ProbePass(TOperationContext& c, int speed)
 TOutcome Search(TOperationContext& c)
 {
     const TSearchParams& search = c.Args().Search;
-    const auto watchdog = std::chrono::milliseconds(std::int64_t{search.Range} * search.DelayMs * SearchWatchdogFactor);
+    const auto watchdog =
+        std::chrono::milliseconds(std::int64_t{search.Range} * search.DelayMs * SearchWatchdogFactor);
     c.SetSearching(true);
     for (const int speed : SearchSpeeds) {
         // A pass that outlasts its watchdog ends silently and the search goes on.

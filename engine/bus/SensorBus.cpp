@@ -380,6 +380,14 @@ void TSensorBus::Finish(TOutcome outcome)
     if (args.Code == TOperationCode::WriteParameters && outcome.Kind != TOutcomeKind::Done &&
         !outcome.AddressWritten)
         args.Device->AdressStr = AddressText(args.OldAddress);
+    // The read-back has filled the record on this thread, where it may be looked at.
+    if (args.Code == TOperationCode::WriteParameters && args.Plan.Verify &&
+        outcome.Kind == TOutcomeKind::Done) {
+        outcome.Verified = true;
+        outcome.Differing = ImageDifferences(*args.Plan.Verify, ImageOf(*args.Device));
+        if (!outcome.Differing.empty())
+            outcome.Kind = TOutcomeKind::Differs;
+    }
     qCDebug(lcBus) << "operation" << static_cast<int>(args.Code)
                    << "ended:" << static_cast<int>(outcome.Kind);
     emit OperationFinished(args.Code, outcome);

@@ -45,8 +45,8 @@ const std::array<TRegisterEntry, ParamCount>& RegisterMap()
         {P::HighLevelAnalogExit, "13", "14", 0x001A, -1, false, nullptr, &D::HighLevelAnalogExitLo,
          &D::HighLevelAnalogExitHi},
         {P::DiscreetExit, "15", nullptr, 0x001B, -1, true, nullptr, &D::DiscreetExit, nullptr},
-        {P::FirstDiffFirstDiscreetExit, "16", "17", 0x001C, -1, false, nullptr, &D::FirstDiffFirstDiscreetExitLo,
-         &D::FirstDiffFirstDiscreetExitHi},
+        {P::FirstDiffFirstDiscreetExit, "16", "17", 0x001C, -1, false, nullptr,
+         &D::FirstDiffFirstDiscreetExitLo, &D::FirstDiffFirstDiscreetExitHi},
         {P::SecondDiffFirstDiscreetExit, "18", "19", 0x001D, -1, false, nullptr,
          &D::SecondDiffFirstDiscreetExitLo, &D::SecondDiffFirstDiscreetExitHi},
         {P::FirstDiffSecondDiscreetExit, "1A", "1B", 0x001E, -1, false, nullptr,
@@ -82,6 +82,30 @@ TParamImage ImageOf(const TDevice& record)
     for (const TRegisterEntry& entry : RegisterMap())
         image[Index(entry.Param)] = RawOf(entry.Param, record);
     return image;
+}
+
+void StoreImage(const TParamImage& image, TDevice& record)
+{
+    for (const TRegisterEntry& entry : RegisterMap()) {
+        const std::uint16_t raw = image[Index(entry.Param)];
+        if (entry.Word) {
+            record.*entry.Word = raw;
+        } else if (entry.Hi) {
+            record.*entry.Hi = static_cast<std::uint8_t>(raw >> 8);
+            record.*entry.Lo = static_cast<std::uint8_t>(raw & 0xFF);
+        } else {
+            record.*entry.Lo = static_cast<std::uint8_t>(raw);
+        }
+    }
+}
+
+std::vector<TParam> ImageDifferences(const TParamImage& a, const TParamImage& b)
+{
+    std::vector<TParam> differ;
+    for (int param = 0; param < ParamCount; ++param)
+        if (a[static_cast<std::size_t>(param)] != b[static_cast<std::size_t>(param)])
+            differ.push_back(static_cast<TParam>(param));
+    return differ;
 }
 
 const std::array<QByteArray, StandardRegisterCount>& StandardReadCodes()
@@ -184,7 +208,8 @@ QByteArray ModbusBlockWriteBytes(const TParamImage& image)
     std::array<int, ModbusBlockRegisters> words{};
     for (const TRegisterEntry& entry : RegisterMap())
         if (IsBlockRegister(entry.ModbusRegister))
-            words[static_cast<std::size_t>(entry.ModbusRegister - ModbusBlockFirst)] = image[Index(entry.Param)];
+            words[static_cast<std::size_t>(entry.ModbusRegister - ModbusBlockFirst)] =
+                image[Index(entry.Param)];
     QByteArray bytes;
     bytes.reserve(ModbusBlockSize);
     for (const int word : words) {

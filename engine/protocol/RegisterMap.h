@@ -68,6 +68,10 @@ const TRegisterEntry& RegisterOf(TParam param);
 using TParamImage = std::array<std::uint16_t, ParamCount>;
 std::uint16_t RawOf(TParam param, const TDevice& record);
 TParamImage ImageOf(const TDevice& record);
+// The record's parameter fields set to the image; its other fields stay as they are.
+void StoreImage(const TParamImage& image, TDevice& record);
+// The parameters whose raw values differ, in TParam order.
+std::vector<TParam> ImageDifferences(const TParamImage& a, const TParamImage& b);
 
 // The register codes of a full standard read, 01 to 22 in ascending order.
 const std::array<QByteArray, StandardRegisterCount>& StandardReadCodes();

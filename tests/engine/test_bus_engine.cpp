@@ -7,8 +7,8 @@
 #include "sim/SimBus.h"
 #include "sim/SimRegisters.h"
 #include <QCoreApplication>
-#include <QtCore/qtestsupport_core.h>
 #include <QThread>
+#include <QtCore/qtestsupport_core.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
@@ -162,6 +162,46 @@ TEST_P(EngineBusTest, EveryOperationRunsWithoutTheWindow)
     EXPECT_EQ(t.sim.status(0).latched, 20000);
 }
 
+// A verified write reads every register back: equal, it is done and verified; a register the
+// sensor did not take makes it differ in exactly that parameter.
+TEST_P(EngineBusTest, AVerifiedWriteNamesWhatTheSensorDidNotTake)
+{
+    const TProtocol protocol = GetParam();
+    TBusUnderTest t({Sensor(2, 115200)});
+    ASSERT_TRUE(t.started);
+    t.bus.SetProtocol(protocol);
+    TDevice* const a = t.bus.Devices().Append("02", 115200);
+    ASSERT_TRUE(t.bus.SetLineSpeed(115200));
+    t.bus.Driver().setComPort(t.sim.slavePath());
+    ASSERT_TRUE(t.bus.Driver().Connect());
+    ASSERT_TRUE(t.Done(TOperationCode::ReadParameters, a));
+
+    TParamImage written = ImageOf(*a);
+    Set(written, TParam::MiddlePoint, 9);
+    TWritePlan plan = PlanOf(written, *a, protocol);
+    plan.Verify = written;
+    ASSERT_TRUE(t.bus.StartWrite(a, plan));
+    std::optional<TOutcome> outcome = t.End();
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->Kind, TOutcomeKind::Done);
+    EXPECT_TRUE(outcome->Verified);
+    EXPECT_TRUE(outcome->Differing.empty());
+
+    SimFaults worn;
+    worn.stuckRegister = SimReg::ConstantLo;
+    t.sim.setFaults(0, worn);
+    Set(written, TParam::Constant, RawOf(TParam::Constant, *a) + 7);
+    Set(written, TParam::MiddlePoint, 11);
+    plan = PlanOf(written, *a, protocol);
+    plan.Verify = written;
+    ASSERT_TRUE(t.bus.StartWrite(a, plan));
+    outcome = t.End();
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->Kind, TOutcomeKind::Differs);
+    EXPECT_EQ(outcome->Differing, std::vector<TParam>{TParam::Constant});
+    EXPECT_EQ(RawOf(TParam::MiddlePoint, *a), 11) << "the record holds what was read back";
+}
+
 // Ten seconds of a counter stream at the fastest line speed, a sample every 0.1 ms: every sample
 // arrives, in order, none doubled.
 TEST(EngineStreamTest, TenSecondsAtTheFastestSpeedLoseNothing)
@@ -218,7 +258,8 @@ TEST(EngineTwoBusesTest, SearchedAtOnceEachFindsItsOwnSensors)
 // recorded at the speed it answered at.
 TEST(EngineSearchTest, AnswersHandledLateKeepTheSpeedTheyArrivedAt)
 {
-    TBusUnderTest t({Sensor(1, 9600), Sensor(2, 57600), Sensor(3, 460800), Sensor(5, 115200), Sensor(4, 921600)});
+    TBusUnderTest t(
+        {Sensor(1, 9600), Sensor(2, 57600), Sensor(3, 460800), Sensor(5, 115200), Sensor(4, 921600)});
     ASSERT_TRUE(t.started);
     int stalls = 0;
     QObject::connect(&t.bus, &TSensorBus::ChunkReceived, &t.bus, [&] {
@@ -233,7 +274,8 @@ TEST(EngineSearchTest, AnswersHandledLateKeepTheSpeedTheyArrivedAt)
     EXPECT_EQ(t.bus.Devices().FindByNumber(3)->Model.trimmed(), QByteArray("VLT")) << "identified";
 }
 
-INSTANTIATE_TEST_SUITE_P(BothProtocols, EngineBusTest, ::testing::Values(TProtocol::Standard, TProtocol::Modbus),
+INSTANTIATE_TEST_SUITE_P(BothProtocols, EngineBusTest,
+                         ::testing::Values(TProtocol::Standard, TProtocol::Modbus),
                          [](const ::testing::TestParamInfo<TProtocol>& protocol) {
                              return std::string(protocol.param == TProtocol::Modbus ? "Modbus" : "Standard");
                          });

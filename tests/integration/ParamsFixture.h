@@ -2,7 +2,7 @@
 // The parameters page over the simulated bus: reading, writing and the defaults as the user
 // starts them, with the grid and radio groups at hand by row.
 #include "BusFormFixture.h"
-#include "pages/ParamSet.h"
+#include "params/ParamSet.h"
 
 class ParamsBusTest : public BusFormTest {
   protected:

@@ -3,7 +3,7 @@
 // its requests whatever the record is called by then.
 #include "BusFormFixture.h"
 #include "bus/SensorBus.h"
-#include "pages/ParamSet.h"
+#include "params/ParamSet.h"
 #include "protocol/DeviceUnit.h"
 #include "sim/SimRegisters.h"
 #include <QPushButton>

@@ -1,7 +1,7 @@
 // Each page alone on a small host, doing one real operation through its own buttons.
 #include "PageHostFixture.h"
 #include "pages/LatchPage.h"
-#include "pages/ParamSet.h"
+#include "params/ParamSet.h"
 #include "pages/ParamsPage.h"
 #include "pages/SearchPage.h"
 #include "pages/StreamChart.h"

@@ -1,7 +1,7 @@
 #include "LocaleTest.h"
 #include "convert/Unit_Utils.h"
 #include "protocol/DeviceUnit.h"
-#include "pages/ParamSet.h"
+#include "params/ParamSet.h"
 #include <functional>
 #include <vector>
 

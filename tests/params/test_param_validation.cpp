@@ -1,5 +1,5 @@
 #include "LocaleTest.h"
-#include "pages/ParamValidation.h"
+#include "params/ParamValidation.h"
 #include <functional>
 #include <vector>
 

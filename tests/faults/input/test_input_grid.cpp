@@ -4,7 +4,7 @@
 #include "InputFixture.h"
 #include "ParamsFixture.h"
 #include "convert/Unit_Utils.h"
-#include "pages/ParamSet.h"
+#include "params/ParamSet.h"
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>

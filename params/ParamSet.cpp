@@ -1,4 +1,4 @@
-#include "pages/ParamSet.h"
+#include "params/ParamSet.h"
 #include "convert/Unit_Utils.h"
 #include "protocol/DeviceUnit.h"
 #include "protocol/ReplyFields.h"
@@ -145,14 +145,14 @@ const std::array<TParamRow, ParamRowCount>& ParamRows()
         {QStringLiteral("Допустимое время отсутствия результата [мс]"), K::Decimal, P::Time, 0, 65535},
         {QStringLiteral("Нижняя граница аналогового выхода"), K::Decimal, P::LowLevelAnalogExit, 0, 50000},
         {QStringLiteral("Верхняя граница аналогового выхода"), K::Decimal, P::HighLevelAnalogExit, 0, 50000},
-        {QStringLiteral("Первый перепад первого дискретного выхода"), K::Decimal, P::FirstDiffFirstDiscreetExit, 0,
-         50000},
-        {QStringLiteral("Второй перепад первого дискретного выхода"), K::Decimal, P::SecondDiffFirstDiscreetExit, 0,
-         50000},
-        {QStringLiteral("Первый перепад второго дискретного выхода"), K::Decimal, P::FirstDiffSecondDiscreetExit, 0,
-         50000},
-        {QStringLiteral("Второй перепад второго дискретного выхода"), K::Decimal, P::SecondDiffSecondDiscreetExit,
-         0, 50000},
+        {QStringLiteral("Первый перепад первого дискретного выхода"), K::Decimal,
+         P::FirstDiffFirstDiscreetExit, 0, 50000},
+        {QStringLiteral("Второй перепад первого дискретного выхода"), K::Decimal,
+         P::SecondDiffFirstDiscreetExit, 0, 50000},
+        {QStringLiteral("Первый перепад второго дискретного выхода"), K::Decimal,
+         P::FirstDiffSecondDiscreetExit, 0, 50000},
+        {QStringLiteral("Второй перепад второго дискретного выхода"), K::Decimal,
+         P::SecondDiffSecondDiscreetExit, 0, 50000},
         {QStringLiteral("Тип предварительной фильтрации"), K::Filter, P::TypeData, 0, 1},
         {QStringLiteral("Количество точек усреднения"), K::Decimal, P::MiddlePoint, 1, 255},
         {QStringLiteral("Количество точек медианного фильтра"), K::Decimal, P::MedianPoint, 1, 49},

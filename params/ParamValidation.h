@@ -1,7 +1,7 @@
 #pragma once
 // The check of the parameters page before a write, as a pure function of the page's texts and
 // radio selections. The page applies the outcome: focus, error dialog, the stored correction.
-#include "pages/ParamSet.h"
+#include "params/ParamSet.h"
 #include <QString>
 #include <optional>
 
@@ -21,5 +21,5 @@ struct TParamCheck {
 };
 
 // Runs the checks in order and stops at the first that fails. The member
-// TForm1::Correct_Enter_Param() hides this name: call it there as ::Correct_Enter_Param.
+// TParamsPage::Correct_Enter_Param() hides this name: call it there as ::Correct_Enter_Param.
 TParamCheck Correct_Enter_Param(const TParamTexts& page);

@@ -1,4 +1,4 @@
-#include "pages/ParamValidation.h"
+#include "params/ParamValidation.h"
 #include "convert/Unit_Utils.h"
 
 namespace {
