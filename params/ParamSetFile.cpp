@@ -189,6 +189,11 @@ TParamSet ParamSetOf(const TParamTexts& page, const TSensorIdentity& sensor, con
     set.Program = program;
     set.Page = page;
     set.Registers = ImageFromPage(page, TProtocol::Modbus, nullptr);
+    // The derived row is never written: it is kept as the registers give it, whatever the page
+    // showed before its last recalculation.
+    TDevice shown("00");
+    StoreImage(set.Registers, shown);
+    set.Page.rows[ParamRow::OutputPeriod] = ParamTextsOf(shown).rows[ParamRow::OutputPeriod];
     return set;
 }
 

@@ -1,0 +1,220 @@
+// Parameter sets on the real parameters page: saved to a file and loaded back through the file
+// dialog, refused files, and the write that reads itself back.
+#include "ParamsFixture.h"
+#include "bus/SensorBus.h"
+#include "protocol/DeviceUnit.h"
+#include "sim/SimRegisters.h"
+#include "support/ModalBoxCloser.h"
+#include "widgets/RadioGroup.h"
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+
+namespace {
+
+// Answers the next file dialog with path, as the user types it and presses the dialog's button.
+class FileDialogAnswer {
+  public:
+    explicit FileDialogAnswer(QString path) : path_(std::move(path))
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            auto* const dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible())
+                return;
+            timer_.stop();
+            // Typed into the name box, as the box with the focus keeps its text against selectFile().
+            if (auto* const name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                name->setText(path_);
+            else
+                dialog->selectFile(path_);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        timer_.start(10);
+    }
+
+  private:
+    QString path_;
+    QTimer timer_;
+};
+
+class ParamSetPageTest : public ParamsBusTest {
+  protected:
+    QString FilePath(const char* name) const { return QDir(work.path()).filePath(QString::fromUtf8(name)); }
+    void Save(const QString& path)
+    {
+        FileDialogAnswer answer(path);
+        form->TabSheet5->Action_SaveSet->trigger();
+    }
+    void Load(const QString& path)
+    {
+        FileDialogAnswer answer(path);
+        form->TabSheet5->Action_LoadSet->trigger();
+    }
+    bool Marked(int row) const
+    {
+        return form->TabSheet5->KGrid1->item(row, 1)->background().color() != QColor() &&
+               form->TabSheet5->KGrid1->item(row, 1)->background().style() != Qt::NoBrush;
+    }
+    std::vector<int> MarkedRows() const
+    {
+        std::vector<int> rows;
+        for (int row = 0; row < ParamRowCount; ++row)
+            if (Marked(row))
+                rows.push_back(row);
+        return rows;
+    }
+};
+
+// What is saved comes back exactly, in either protocol and either decimal separator, and only
+// onto the page: nothing is sent.
+TEST_F(ParamSetPageTest, ASavedSetLoadsBackOntoThePageAndSendsNothing)
+{
+    ModalBoxCloser closer;
+    for (const bool modbus : {false, true}) {
+        for (const QLocale& locale : {QLocale(QLocale::Russian, QLocale::Russia), QLocale::c()}) {
+            SCOPED_TRACE(testing::Message()
+                         << (modbus ? "Modbus " : "standard ") << locale.name().toStdString());
+            QLocale::setDefault(locale);
+            if (modbus && form->Bus().Protocol() != TProtocol::Modbus)
+                SelectModbus();
+            ASSERT_TRUE(Read());
+            SetCell(ParamRow::Period, QStringLiteral("2") + locale.decimalPoint() + QStringLiteral("5"));
+            SetCell(ParamRow::Time, QStringLiteral("4321"));
+            form->TabSheet5->RadioGroup5->SetItemIndex(6);
+            TParamTexts saved = Page();
+            // The set keeps the period of output as the registers give it: 2,5 ms x 100.
+            ASSERT_EQ(Cell(ParamRow::Constant), QStringLiteral("100"));
+            saved.rows[ParamRow::OutputPeriod] =
+                QStringLiteral("250") + locale.decimalPoint() + QStringLiteral("0");
+            const QString path =
+                QDir(work.path())
+                    .filePath(
+                        QStringLiteral("%1-%2.json").arg(modbus ? "modbus" : "standard", locale.name()));
+            Save(path);
+            ASSERT_TRUE(QFile::exists(path));
+            EXPECT_EQ(form->StatusText(1), QStringLiteral("Параметры сохранены в файл"));
+
+            ASSERT_TRUE(Read()); // the sensor's own values back on the page
+            ASSERT_NE(RowsOf(Page()), RowsOf(saved));
+            bus.clearLog();
+            Load(path);
+            EXPECT_EQ(form->StatusText(1), QStringLiteral("Параметры загружены из файла"));
+            EXPECT_EQ(RowsOf(Page()), RowsOf(saved));
+            EXPECT_EQ(Page().radio5, 6);
+            EXPECT_TRUE(Heard().empty());
+        }
+    }
+    EXPECT_TRUE(closer.Texts().isEmpty()) << closer.Texts().join(QLatin1Char('|')).toStdString();
+}
+
+// A file for another model, or with a value the page refuses, is named with its row; the page
+// keeps what it showed.
+TEST_F(ParamSetPageTest, ARefusedFileLeavesThePageAsItWas)
+{
+    ASSERT_TRUE(Read());
+    const QString path = FilePath("set.json");
+    Save(path);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject good = QJsonDocument::fromJson(file.readAll()).object();
+    file.close();
+    const auto writeEdited = [&](const char* name, const std::function<void(QJsonObject&)>& edit) {
+        QJsonObject root = good;
+        edit(root);
+        QFile out(FilePath(name));
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(QJsonDocument(root).toJson());
+        return out.fileName();
+    };
+    const QString otherModel = writeEdited("other.json", [](QJsonObject& root) {
+        QJsonObject identity = root[QStringLiteral("sensor")].toObject();
+        identity[QStringLiteral("model")] = QStringLiteral("VLT-9000");
+        root[QStringLiteral("sensor")] = identity;
+    });
+    const QString badValue = writeEdited("bad.json", [](QJsonObject& root) {
+        QJsonArray rows = root[QStringLiteral("rows")].toArray();
+        QJsonObject row = rows[ParamRow::MiddlePoint].toObject();
+        row[QStringLiteral("text")] = QStringLiteral("300");
+        rows[ParamRow::MiddlePoint] = row;
+        root[QStringLiteral("rows")] = rows;
+    });
+    // The record is identified as the model the file names only for the model check.
+    form->Bus().Devices().At(0)->Model = "VLT";
+    SetCell(ParamRow::Time, QStringLiteral("777"));
+    const TParamTexts before = Page();
+    ModalBoxCloser closer;
+    Load(otherModel);
+    Load(badValue);
+    ASSERT_TRUE(WaitFor([&] { return closer.Texts().size() == 2; }));
+    EXPECT_EQ(closer.Texts()[0],
+              QStringLiteral("Файл \"other.json\" записан для датчика VLT-9000 № 0, адрес 26, "
+                             "а выбран датчик VLT № 0, адрес 26!"));
+    EXPECT_EQ(closer.Texts()[1],
+              QStringLiteral("Файл \"bad.json\", параметр \"Количество точек усреднения\": Количество точек "
+                             "усреднения должно находиться в диапазоне от 1 до 255!"));
+    EXPECT_EQ(form->TabSheet5->KGrid1->currentRow(), ParamRow::MiddlePoint);
+    EXPECT_EQ(RowsOf(Page()), RowsOf(before));
+}
+
+// The write reads itself back: all equal is a success with a note; a register the sensor did
+// not take is a failure that names and marks exactly its row.
+TEST_F(ParamSetPageTest, AVerifiedWriteMarksExactlyTheRowTheSensorDidNotTake)
+{
+    for (const bool modbus : {false, true}) {
+        SCOPED_TRACE(modbus ? "Modbus" : "standard");
+        if (modbus)
+            SelectModbus();
+        bus.setFaults(sensor, SimFaults{});
+        form->TabSheet5->CheckBox_VerifyWrite->setChecked(true);
+        ASSERT_TRUE(Read());
+        SetCell(ParamRow::MiddlePoint, QStringLiteral("21"));
+        ASSERT_TRUE(Write());
+        EXPECT_EQ(form->StatusText(0), QStringLiteral("Запись проверена чтением"));
+        EXPECT_TRUE(MarkedRows().empty());
+
+        SimFaults worn;
+        worn.stuckRegister = SimReg::AveragePoints;
+        bus.setFaults(sensor, worn);
+        SetCell(ParamRow::MiddlePoint, QStringLiteral("33"));
+        SetCell(ParamRow::Time, QStringLiteral("999"));
+        ModalBoxCloser closer;
+        form->TabSheet5->Button4->click();
+        ASSERT_TRUE(WaitFor([&] { return !closer.Texts().isEmpty(); }, 5000));
+        ASSERT_TRUE(WaitIdle());
+        EXPECT_EQ(form->StatusText(1), QStringLiteral("Запись не подтверждена"));
+        EXPECT_EQ(
+            closer.Texts().constFirst(),
+            QStringLiteral("Параметры, прочитанные из датчика после записи, отличаются от записанных:\n\n"
+                           "Количество точек усреднения: записано \"33\", прочитано \"21\""));
+        EXPECT_EQ(MarkedRows(), std::vector<int>{ParamRow::MiddlePoint});
+        EXPECT_EQ(form->TabSheet5->KGrid1->item(ParamRow::MiddlePoint, 1)->toolTip(),
+                  QStringLiteral("Прочитано из датчика: 21"));
+        EXPECT_EQ(bus.registers(sensor).get(SimReg::AveragePoints), 21);
+    }
+}
+
+TEST_F(ParamSetPageTest, TheVerificationChoiceIsKept)
+{
+    QCheckBox& verify = *form->TabSheet5->CheckBox_VerifyWrite;
+    verify.setChecked(true);
+    verify.click();
+    EXPECT_FALSE(verify.isChecked());
+    auto again = std::make_unique<TForm1>(nullptr, SettingsPaths{work.path(), program.path()});
+    EXPECT_FALSE(again->TabSheet5->CheckBox_VerifyWrite->isChecked());
+    verify.click();
+    auto third = std::make_unique<TForm1>(nullptr, SettingsPaths{work.path(), program.path()});
+    EXPECT_TRUE(third->TabSheet5->CheckBox_VerifyWrite->isChecked());
+}
+
+} // namespace
