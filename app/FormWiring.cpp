@@ -40,7 +40,8 @@ void ShowRefusal(QWidget* owner, std::uint8_t code)
 bool IsParameterOperation(TOperationCode code)
 {
     return code == TOperationCode::ReadParameters || code == TOperationCode::Defaults ||
-           code == TOperationCode::WriteParameters || code == TOperationCode::SaveToFlash;
+           code == TOperationCode::WriteParameters || code == TOperationCode::SaveToFlash ||
+           code == TOperationCode::ReadSeveral || code == TOperationCode::Clone;
 }
 } // namespace
 

@@ -25,6 +25,8 @@ enum class TOperationCode : std::uint8_t {
     ReadAllLatches = 14, // TThread13
     Configure = 15,      // TThread14
     LatchAll = 16,       // a broadcast latch at each line speed in use
+    ReadSeveral = 17,    // every parameter of several sensors, each at its own speed
+    Clone = 18,          // one parameter set written to several sensors, each read back
 };
 
 // The worker name of an operation, as the operation table gives it; the worker thread is named so.

@@ -23,6 +23,11 @@ struct TOperationArgs {
     TSearchParams Search;
     std::vector<int> Speeds;
     int ProbePauseMs = 10;
+    // ReadSeveral and Clone: the sensors in turn, each under a watchdog of its own; Clone: the
+    // write of each.
+    std::vector<TDevice*> Targets;
+    std::vector<TWritePlan> Plans;
+    int WatchdogMs = 0;
 };
 
 class TOperationContext {
@@ -61,6 +66,10 @@ class TOperationContext {
     // The stream's lines go to device from now on; then, once its start has gone out, it runs.
     void BeginStream(TDevice& device);
     void StreamStarted();
+    // One sensor of a clone is done with: the bus compares its read-back and reports it.
+    void TargetFinished(int index, const TOutcome& outcome);
+    // The user has asked a clone to stop once the sensor at hand is done.
+    bool StopAfterCurrent() const;
 
     bool Stopped() const;
     // The watchdog of the next steps: the search gives each probe pass and its identification

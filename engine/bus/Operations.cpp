@@ -46,6 +46,8 @@ constexpr TWorkerEntry OperationTable[] = {
     {TOperationCode::ReadAllLatches, "TThread13"},
     {TOperationCode::Configure, "TThread14"},
     {TOperationCode::LatchAll, "LatchAll"},
+    {TOperationCode::ReadSeveral, "ReadSeveral"},
+    {TOperationCode::Clone, "Clone"},
 };
 
 TOutcome Done()
@@ -76,9 +78,8 @@ TOutcome Command(TOperationContext& c, const char command[2])
 
 // Every parameter register of the sensor: 34 reads in the standard protocol, the flag register
 // and the parameter block in Modbus.
-TOutcome ReadParameters(TOperationContext& c)
+TOutcome ReadParametersOf(TOperationContext& c, TDevice& device)
 {
-    TDevice& device = *c.Args().Device;
     c.Report(TProgress::Reading);
     std::vector<TRequestPtr> reads;
     if (c.Protocol() == TProtocol::Modbus) {
@@ -91,6 +92,11 @@ TOutcome ReadParameters(TOperationContext& c)
         if (!Answered(c.Transact(request)))
             return c.Failure(request);
     return Done();
+}
+
+TOutcome ReadParameters(TOperationContext& c)
+{
+    return ReadParametersOf(c, *c.Args().Device);
 }
 
 TOutcome Defaults(TOperationContext& c)
@@ -120,14 +126,13 @@ bool SwitchForAnswer(TOperationContext& c, TDevice& device, const TRequestPtr& r
 
 // The address write goes to the old address and its echo comes from the new one; every later
 // write goes to the new address. The line speed is written last.
-TOutcome WriteStandard(TOperationContext& c, bool& addressWritten)
+TOutcome WriteStandard(TOperationContext& c, TDevice& device, const TWritePlan& plan, int oldAddress,
+                       bool& addressWritten)
 {
-    TDevice& device = *c.Args().Device;
-    const TWritePlan& plan = c.Args().Plan;
     const QByteArray addressRegister = RegisterOf(TParam::Address).StdLow;
     for (std::size_t i = 0; i < plan.Standard.size(); ++i) {
         const TRegisterWrite& write = plan.Standard[i];
-        const int to = addressWritten ? plan.NewAddress : c.Args().OldAddress;
+        const int to = addressWritten ? plan.NewAddress : oldAddress;
         const int from = write.Register == addressRegister ? plan.NewAddress : to;
         const TRequestPtr request = Requests::WriteRegister(device, to, from, write);
         c.Send(request);
@@ -143,11 +148,9 @@ TOutcome WriteStandard(TOperationContext& c, bool& addressWritten)
 
 // Both writes go to the old address and are answered from it; the sensor takes its new address
 // with the block.
-TOutcome WriteModbus(TOperationContext& c, bool& addressWritten)
+TOutcome WriteModbus(TOperationContext& c, TDevice& device, const TWritePlan& plan, int address,
+                     bool& addressWritten)
 {
-    TDevice& device = *c.Args().Device;
-    const TWritePlan& plan = c.Args().Plan;
-    const int address = c.Args().OldAddress;
     const TRequestPtr flags = Requests::WriteFlags(device, address, plan.Flags);
     if (!Answered(c.Transact(flags)))
         return c.Failure(flags);
@@ -160,15 +163,61 @@ TOutcome WriteModbus(TOperationContext& c, bool& addressWritten)
 }
 
 // A verified write reads every register back; the bus compares what came with what was written.
-TOutcome WriteParameters(TOperationContext& c)
+TOutcome WriteOne(TOperationContext& c, TDevice& device, const TWritePlan& plan, int oldAddress)
 {
     bool addressWritten = false;
-    TOutcome outcome =
-        c.Protocol() == TProtocol::Modbus ? WriteModbus(c, addressWritten) : WriteStandard(c, addressWritten);
-    if (outcome.Kind == TOutcomeKind::Done && c.Args().Plan.Verify)
-        outcome = ReadParameters(c);
+    TOutcome outcome = c.Protocol() == TProtocol::Modbus
+                           ? WriteModbus(c, device, plan, oldAddress, addressWritten)
+                           : WriteStandard(c, device, plan, oldAddress, addressWritten);
+    if (outcome.Kind == TOutcomeKind::Done && plan.Verify) {
+        // The read-back is a step of its own, under a watchdog of its own.
+        c.SetDeadline(Clock::now() + std::chrono::milliseconds(c.Args().WatchdogMs));
+        outcome = ReadParametersOf(c, device);
+    }
     outcome.AddressWritten = addressWritten;
     return outcome;
+}
+
+TOutcome WriteParameters(TOperationContext& c)
+{
+    return WriteOne(c, *c.Args().Device, c.Args().Plan, c.Args().OldAddress);
+}
+
+// Each sensor at its own speed and under a watchdog of its own; then back to the chosen one.
+TOutcome ReadSeveral(TOperationContext& c)
+{
+    TOutcome outcome;
+    for (TDevice* const device : c.Args().Targets) {
+        c.SetDeadline(Clock::now() + std::chrono::milliseconds(c.Args().WatchdogMs));
+        c.SwitchSpeed(device->ComPortSpeed.load());
+        outcome = ReadParametersOf(c, *device);
+        if (outcome.Kind != TOutcomeKind::Done)
+            break;
+    }
+    if (c.Args().ReturnTo)
+        c.SwitchSpeed(c.Args().ReturnTo->ComPortSpeed.load());
+    return outcome;
+}
+
+// A sensor that fails does not keep the next from its turn; a stop asked for while a sensor is
+// being written ends the clone once that sensor is done, with the rest untouched.
+TOutcome Clone(TOperationContext& c)
+{
+    const std::vector<TDevice*>& targets = c.Args().Targets;
+    for (std::size_t index = 0; index < targets.size() && !c.Stopped(); ++index) {
+        if (index > 0 && c.StopAfterCurrent())
+            break;
+        TDevice& device = *targets[index];
+        c.SetDeadline(Clock::now() + std::chrono::milliseconds(c.Args().WatchdogMs));
+        c.SwitchSpeed(device.ComPortSpeed.load());
+        const int address = device.AddressNumber();
+        c.TargetFinished(static_cast<int>(index), address < 0
+                                                      ? OutcomeOf(TOutcomeKind::Failed)
+                                                      : WriteOne(c, device, c.Args().Plans[index], address));
+    }
+    if (c.Args().ReturnTo)
+        c.SwitchSpeed(c.Args().ReturnTo->ComPortSpeed.load());
+    return c.Stopped() ? OutcomeOf(TOutcomeKind::Stopped) : Done();
 }
 
 TOutcome StartStream(TOperationContext& c)
@@ -325,6 +374,10 @@ TOutcome RunOperation(TOperationContext& c)
         return StopStream(c);
     case TOperationCode::ReadAllLatches:
         return ReadAllLatches(c);
+    case TOperationCode::ReadSeveral:
+        return ReadSeveral(c);
+    case TOperationCode::Clone:
+        return Clone(c);
     case TOperationCode::LatchAll:
         return LatchAll(c);
     case TOperationCode::Search:

@@ -105,6 +105,23 @@ TOutcome TOperationContext::Failure(const TRequestPtr& request) const
     return OutcomeOf(Stopped() ? TOutcomeKind::Stopped : TOutcomeKind::Timeout);
 }
 
+void TOperationContext::TargetFinished(int index, const TOutcome& outcome)
+{
+    Post([bus = &bus_, index, outcome] {
+        const auto* const operation = bus->operation_.get();
+        if (!operation || index < 0 || static_cast<std::size_t>(index) >= operation->args.Targets.size())
+            return;
+        TDevice* const device = operation->args.Targets[static_cast<std::size_t>(index)];
+        const TWritePlan& plan = operation->args.Plans[static_cast<std::size_t>(index)];
+        emit bus->TargetFinished(index, device, bus->Verified(plan, *device, outcome));
+    });
+}
+
+bool TOperationContext::StopAfterCurrent() const
+{
+    return bus_.stopAfterCurrent_;
+}
+
 void TOperationContext::Report(TProgress step)
 {
     Post([bus = &bus_, code = args_.Code, step] { emit bus->Progress(code, step); });
@@ -306,6 +323,32 @@ bool TSensorBus::StartLatchAll(const std::vector<int>& speeds, TDevice* returnTo
     return devices_.Count() > 0 && Launch(std::move(operation));
 }
 
+bool TSensorBus::StartReadSeveral(const std::vector<TDevice*>& sensors, TDevice* returnTo)
+{
+    if (sensors.empty() || std::find(sensors.begin(), sensors.end(), nullptr) != sensors.end())
+        return false;
+    auto operation = std::make_unique<TOperation>();
+    operation->args.Code = TOperationCode::ReadSeveral;
+    operation->args.Targets = sensors;
+    operation->args.ReturnTo = returnTo;
+    return Launch(std::move(operation));
+}
+
+bool TSensorBus::StartClone(const std::vector<TDevice*>& sensors, const std::vector<TWritePlan>& plans,
+                            TDevice* returnTo)
+{
+    if (sensors.empty() || sensors.size() != plans.size() ||
+        std::find(sensors.begin(), sensors.end(), nullptr) != sensors.end())
+        return false;
+    auto operation = std::make_unique<TOperation>();
+    operation->args.Code = TOperationCode::Clone;
+    operation->args.Targets = sensors;
+    operation->args.Plans = plans;
+    operation->args.ReturnTo = returnTo;
+    stopAfterCurrent_ = false;
+    return Launch(std::move(operation));
+}
+
 bool TSensorBus::CanLaunch(TOperationCode code) const
 {
     Q_ASSERT(QThread::currentThread() == thread());
@@ -330,6 +373,7 @@ bool TSensorBus::Launch(std::unique_ptr<TOperation> operation)
         Push(TCall{[this] { receive_.Clear(); }});
     args.Protocol = receive_.Protocol();
     args.ProbePauseMs = ProbePauseMs();
+    args.WatchdogMs = watchdogMs_;
     const int factor = args.Code == TOperationCode::Defaults ? 2 : 1;
     operation->deadline = Clock::now() + std::chrono::milliseconds(std::int64_t{watchdogMs_} * factor);
     {
@@ -365,6 +409,18 @@ bool TSensorBus::Launch(std::unique_ptr<TOperation> operation)
     return true;
 }
 
+// The read-back has filled the record on this thread, where it may be looked at.
+TOutcome TSensorBus::Verified(const TWritePlan& plan, const TDevice& device, TOutcome outcome)
+{
+    if (!plan.Verify || outcome.Kind != TOutcomeKind::Done)
+        return outcome;
+    outcome.Verified = true;
+    outcome.Differing = ImageDifferences(*plan.Verify, ImageOf(device));
+    if (!outcome.Differing.empty())
+        outcome.Kind = TOutcomeKind::Differs;
+    return outcome;
+}
+
 void TSensorBus::Finish(TOutcome outcome)
 {
     if (worker_.joinable())
@@ -380,14 +436,8 @@ void TSensorBus::Finish(TOutcome outcome)
     if (args.Code == TOperationCode::WriteParameters && outcome.Kind != TOutcomeKind::Done &&
         !outcome.AddressWritten)
         args.Device->AdressStr = AddressText(args.OldAddress);
-    // The read-back has filled the record on this thread, where it may be looked at.
-    if (args.Code == TOperationCode::WriteParameters && args.Plan.Verify &&
-        outcome.Kind == TOutcomeKind::Done) {
-        outcome.Verified = true;
-        outcome.Differing = ImageDifferences(*args.Plan.Verify, ImageOf(*args.Device));
-        if (!outcome.Differing.empty())
-            outcome.Kind = TOutcomeKind::Differs;
-    }
+    if (args.Code == TOperationCode::WriteParameters)
+        outcome = Verified(args.Plan, *args.Device, outcome);
     qCDebug(lcBus) << "operation" << static_cast<int>(args.Code)
                    << "ended:" << static_cast<int>(outcome.Kind);
     emit OperationFinished(args.Code, outcome);

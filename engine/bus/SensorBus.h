@@ -11,6 +11,7 @@
 #include "serial/Chunk.h"
 #include <QObject>
 #include <QTimer>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -79,6 +80,16 @@ class TSensorBus : public QObject, private TReceiveSink {
     // One broadcast latch at each of speeds (none: one at the present speed); then the line goes
     // back to the speed of returnTo.
     bool StartLatchAll(const std::vector<int>& speeds, TDevice* returnTo);
+    // Every parameter of each sensor in turn, each at its own speed; then the line goes back to
+    // the speed of returnTo.
+    bool StartReadSeveral(const std::vector<TDevice*>& sensors, TDevice* returnTo);
+    // plans[i] written to sensors[i] in turn, each keeping its address and speed; each target's
+    // outcome comes as TargetFinished, the clone's own at its end. A target that fails does not
+    // keep the others from their turn.
+    bool StartClone(const std::vector<TDevice*>& sensors, const std::vector<TWritePlan>& plans,
+                    TDevice* returnTo);
+    // A running clone ends once the sensor at hand is done; the rest are not touched.
+    void StopCloneAfterCurrent() { stopAfterCurrent_ = true; }
 
     // Stops the operation, waits for its worker, closes the port. Nothing is reported after it.
     void Shutdown();
@@ -113,6 +124,8 @@ class TSensorBus : public QObject, private TReceiveSink {
     void StreamSamples(TDevice* device, const TSampleBatch& batch);
     void ReceiveError(TReceiveError error);
     void OperationFinished(TOperationCode code, const TOutcome& outcome);
+    // A clone is done with the sensor at index of its list.
+    void TargetFinished(int index, TDevice* device, const TOutcome& outcome);
     // The bus takes operations again.
     void Idle();
     // Everything on the line, for whoever watches it.
@@ -121,6 +134,8 @@ class TSensorBus : public QObject, private TReceiveSink {
 
   private:
     friend class TOperationContext;
+    // A write's outcome with its read-back compared, when the plan asks for it.
+    static TOutcome Verified(const TWritePlan& plan, const TDevice& device, TOutcome outcome);
     struct TCall {
         std::function<void()> run;
     };
@@ -170,6 +185,7 @@ class TSensorBus : public QObject, private TReceiveSink {
     bool busy_ = false;
     bool streamRunning_ = false;
     int watchdogMs_ = DefaultWatchdogMs;
+    std::atomic<bool> stopAfterCurrent_{false};
     int probeDelayMs_ = 0;
 };
 

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <QtCore/qtestsupport_core.h>
+#include <array>
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
@@ -200,6 +201,78 @@ TEST_P(EngineBusTest, AVerifiedWriteNamesWhatTheSensorDidNotTake)
     EXPECT_EQ(outcome->Kind, TOutcomeKind::Differs);
     EXPECT_EQ(outcome->Differing, std::vector<TParam>{TParam::Constant});
     EXPECT_EQ(RawOf(TParam::MiddlePoint, *a), 11) << "the record holds what was read back";
+}
+
+// One set written to three sensors on three speeds, each read back; a sensor that falls silent is
+// reported and the next still gets its turn; a stop after the current sensor leaves the rest.
+TEST_P(EngineBusTest, ACloneSetsEverySensorAndKeepsItsAddress)
+{
+    const TProtocol protocol = GetParam();
+    TBusUnderTest t({Sensor(2, 115200), Sensor(5, 9600), Sensor(7, 921600)});
+    ASSERT_TRUE(t.started);
+    t.bus.SetProtocol(protocol);
+    ASSERT_TRUE(t.Done([&] { return t.StartSearch(7); }));
+    std::vector<TDevice*> sensors;
+    for (const int address : {2, 5, 7})
+        sensors.push_back(t.bus.Devices().FindByNumber(address));
+    ASSERT_TRUE(t.Done([&] { return t.bus.StartReadSeveral(sensors, sensors[0]); }));
+    EXPECT_EQ(RawOf(TParam::Uart, *sensors[1]), simCodeOfSpeed(9600));
+
+    std::vector<std::pair<int, TOutcome>> reported;
+    QObject::connect(
+        &t.bus, &TSensorBus::TargetFinished, &t.bus,
+        [&](int index, TDevice*, const TOutcome& outcome) { reported.emplace_back(index, outcome); });
+    const auto planFor = [&](TDevice& device, std::uint16_t points) {
+        TParamImage image = ImageOf(*sensors[0]);
+        Set(image, TParam::MiddlePoint, points);
+        // Each keeps its own address and speed.
+        Set(image, TParam::Address, static_cast<std::uint16_t>(device.AddressNumber()));
+        Set(image, TParam::Uart, RawOf(TParam::Uart, device));
+        TWritePlan plan = PlanOf(image, device, protocol);
+        plan.Verify = image;
+        return plan;
+    };
+    const auto cloneAll = [&](std::uint16_t points) {
+        std::vector<TWritePlan> plans;
+        for (TDevice* const device : sensors)
+            plans.push_back(planFor(*device, points));
+        reported.clear();
+        return t.Done([&] { return t.bus.StartClone(sensors, plans, sensors[0]); });
+    };
+    ASSERT_TRUE(cloneAll(13));
+    ASSERT_EQ(reported.size(), 3u);
+    const std::array<int, 3> addresses{2, 5, 7};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(reported[static_cast<std::size_t>(i)].first, i);
+        EXPECT_EQ(reported[static_cast<std::size_t>(i)].second.Kind, TOutcomeKind::Done);
+        EXPECT_TRUE(reported[static_cast<std::size_t>(i)].second.Verified);
+        EXPECT_EQ(t.sim.registers(i).get(SimReg::AveragePoints), 13);
+        EXPECT_EQ(t.sim.status(i).address, addresses[static_cast<std::size_t>(i)]);
+    }
+
+    SimFaults silent;
+    silent.noAnswer = true;
+    t.sim.setFaults(1, silent);
+    t.bus.SetWatchdogTime(500);
+    ASSERT_TRUE(cloneAll(15));
+    ASSERT_EQ(reported.size(), 3u);
+    EXPECT_EQ(reported[1].second.Kind, TOutcomeKind::Timeout);
+    EXPECT_EQ(reported[2].second.Kind, TOutcomeKind::Done);
+    EXPECT_EQ(t.sim.registers(2).get(SimReg::AveragePoints), 15);
+
+    t.sim.setFaults(1, SimFaults{});
+    std::vector<TWritePlan> plans;
+    for (TDevice* const device : sensors)
+        plans.push_back(planFor(*device, 17));
+    reported.clear();
+    ASSERT_TRUE(t.Done([&] {
+        const bool started = t.bus.StartClone(sensors, plans, sensors[0]);
+        t.bus.StopCloneAfterCurrent();
+        return started;
+    }));
+    EXPECT_EQ(reported.size(), 1u);
+    EXPECT_EQ(t.sim.registers(0).get(SimReg::AveragePoints), 17);
+    EXPECT_EQ(t.sim.registers(1).get(SimReg::AveragePoints), 13) << "untouched after the stop";
 }
 
 // Ten seconds of a counter stream at the fastest line speed, a sample every 0.1 ms: every sample
