@@ -2,11 +2,13 @@
 // the page, and showing where a set differs from another.
 #include "Version.h"
 #include "bus/SensorBus.h"
+#include "pages/CloneDialog.h"
 #include "pages/PageHelpers.h"
 #include "pages/PageHost.h"
 #include "pages/ParamsPage.h"
 #include "params/ParamSet.h"
 #include "params/ParamSetFile.h"
+#include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
 #include "settings/Settings.h"
 #include "widgets/RadioGroup.h"
@@ -16,6 +18,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -24,6 +27,7 @@
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <algorithm>
+#include <utility>
 
 namespace {
 constexpr int ValueColumn = 1;
@@ -59,6 +63,20 @@ void TParamsPage::CreateParamSetControls()
     Action_LoadSet =
         menu->addAction(QStringLiteral("Загрузить из файла..."), this, &TParamsPage::LoadSetClick);
     Action_LoadSet->setObjectName(QStringLiteral("Action_LoadSet"));
+    menu->addSeparator();
+    Action_CompareSensor =
+        menu->addAction(QStringLiteral("Сравнить с датчиком"), this, &TParamsPage::CompareWithSensorClick);
+    Action_CompareSensor->setObjectName(QStringLiteral("Action_CompareSensor"));
+    Action_CompareFile =
+        menu->addAction(QStringLiteral("Сравнить с файлом..."), this, &TParamsPage::CompareWithFileClick);
+    Action_CompareFile->setObjectName(QStringLiteral("Action_CompareFile"));
+    Action_CompareOther = menu->addAction(QStringLiteral("Сравнить с другим датчиком..."), this,
+                                          &TParamsPage::CompareWithOtherClick);
+    Action_CompareOther->setObjectName(QStringLiteral("Action_CompareOther"));
+    menu->addSeparator();
+    Action_Clone =
+        menu->addAction(QStringLiteral("Клонировать на датчики..."), this, &TParamsPage::CloneClick);
+    Action_Clone->setObjectName(QStringLiteral("Action_Clone"));
     Button_ParamSet->setMenu(menu);
 
     CheckBox_VerifyWrite = new QCheckBox(QStringLiteral("Проверять запись чтением"), this);
@@ -251,4 +269,122 @@ void TParamsPage::ReportWriteDifferences(const TOutcome& outcome)
             lines.join(QLatin1Char('\n')),
         QMessageBox::Ok, this);
     box.exec();
+}
+
+std::optional<TParamImage> TParamsPage::CheckedPageImage()
+{
+    if (!Correct_Enter_Param())
+        return std::nullopt;
+    return ImageFromPage(ParamPageTexts(), TProtocol::Modbus, nullptr);
+}
+
+void TParamsPage::ShowComparison(const TParamImage& page, const TParamImage& other, const QString& otherName)
+{
+    // The derived row follows its two registers; the address and the line speed are the sensor's own.
+    std::vector<TParam> differing = ImageDifferences(page, other);
+    MarkDifferences(TextsOfImage(other), differing, otherName);
+    const std::size_t count = markedRows_.size() + markedGroups_.size();
+    host_.SetStatusText(1, count == 0 ? QStringLiteral("Сравнение: различий нет")
+                                      : QStringLiteral("Сравнение: отличаются %1").arg(count));
+}
+
+void TParamsPage::CompareWithSensorClick()
+{
+    if (host_.SensorCount() == 0 || host_.Bus().Busy())
+        return;
+    const std::optional<TParamImage> page = CheckedPageImage();
+    if (!page)
+        return;
+    comparedPage_ = *page;
+    comparing_ = TComparing::Sensor;
+    if (!host_.Bus().Start(TOperationCode::ReadParameters, host_.SelectedDevice()))
+        comparing_ = TComparing::None;
+}
+
+void TParamsPage::CompareWithFileClick()
+{
+    const std::optional<TParamImage> page = CheckedPageImage();
+    if (!page)
+        return;
+    const QString path = ChooseSetFile(false, QString());
+    if (path.isEmpty())
+        return;
+    const TParamSetRead read = ReadParamSet(path);
+    if (!read.Set) {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Ошибка"), read.Error, QMessageBox::Ok, this);
+        box.exec();
+        return;
+    }
+    ShowComparison(*page, read.Set->Registers, QStringLiteral("В файле"));
+}
+
+void TParamsPage::CompareWithOtherClick()
+{
+    TDevice* const chosen = host_.SelectedDevice();
+    if (!chosen || host_.Bus().Busy())
+        return;
+    QStringList names;
+    std::vector<TDevice*> others;
+    const TDeviceList& devices = host_.Bus().Devices();
+    for (int index = 0; index < devices.Count(); ++index) {
+        TDevice* const device = devices.At(index);
+        if (!device || device == chosen)
+            continue;
+        others.push_back(device);
+        names << QStringLiteral("%1 (%2 бод)").arg(device->AddressNumber()).arg(device->ComPortSpeed.load());
+    }
+    if (others.empty()) {
+        QMessageBox box(QMessageBox::Information, QStringLiteral("Сравнение"),
+                        QStringLiteral("Других найденных датчиков нет."), QMessageBox::Ok, this);
+        box.exec();
+        return;
+    }
+    QInputDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("CompareOtherDialog"));
+    dialog.setWindowTitle(QStringLiteral("Сравнение"));
+    dialog.setLabelText(QStringLiteral("Сравнить с датчиком:"));
+    dialog.setComboBoxItems(names);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const auto at = names.indexOf(dialog.textValue());
+    if (at < 0)
+        return;
+    comparedOther_ = others[static_cast<std::size_t>(at)];
+    comparing_ = TComparing::Other;
+    if (!host_.Bus().StartReadSeveral({chosen, comparedOther_}, chosen))
+        comparing_ = TComparing::None;
+}
+
+// The end of a read started for a comparison; false for any other read.
+bool TParamsPage::FinishComparison(TOperationCode code, const TOutcome& outcome)
+{
+    const TComparing comparing = std::exchange(comparing_, TComparing::None);
+    if (comparing == TComparing::None ||
+        code !=
+            (comparing == TComparing::Sensor ? TOperationCode::ReadParameters : TOperationCode::ReadSeveral))
+        return false;
+    const TDevice* const chosen = host_.SelectedDevice();
+    if (outcome.Kind != TOutcomeKind::Done || !chosen) {
+        host_.SetStatusText(1, QString());
+        return true;
+    }
+    if (comparing == TComparing::Sensor) {
+        ShowComparison(comparedPage_, ImageOf(*chosen), QStringLiteral("В датчике"));
+    } else {
+        FillForm(*chosen);
+        ShowComparison(ImageOf(*chosen), ImageOf(*comparedOther_),
+                       QStringLiteral("В датчике %1").arg(comparedOther_->AddressNumber()));
+    }
+    return true;
+}
+
+void TParamsPage::CloneClick()
+{
+    if (host_.SensorCount() == 0 || host_.Bus().Busy())
+        return;
+    const std::optional<TParamImage> page = CheckedPageImage();
+    if (!page)
+        return;
+    TCloneDialog dialog(host_, *page, this);
+    dialog.exec();
 }

@@ -306,6 +306,8 @@ void TParamsPage::OnFinished(TOperationCode code, const TOutcome& outcome)
     // Refused or unable to go on: no timeout message, and the page is left as it was.
     const bool ended = outcome.Kind == TOutcomeKind::Refused || outcome.Kind == TOutcomeKind::Failed;
     const bool timedOut = outcome.Kind == TOutcomeKind::Timeout || outcome.Kind == TOutcomeKind::PortLost;
+    if (FinishComparison(code, outcome))
+        return;
     switch (code) {
     case TOperationCode::ReadParameters:
     case TOperationCode::Defaults:

@@ -6,6 +6,7 @@
 #include "bus/Operation.h"
 #include <QByteArray>
 #include <QWidget>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -39,6 +40,13 @@ class TParamsPage : public QWidget {
     // The page's set to a parameter-set file, and a file's set onto the page (nothing is sent).
     void SaveSetClick();
     void LoadSetClick();
+    // The page against the chosen sensor, a set file, or another sensor (the page then shows the
+    // chosen one); differing rows and groups are marked with the other value.
+    void CompareWithSensorClick();
+    void CompareWithFileClick();
+    void CompareWithOtherClick();
+    // The page's set onto sensors picked from those found, each read back, with a report.
+    void CloneClick();
     // Shows the record's parameters on the page and marks the grid as holding that sensor's.
     void FillForm(const TDevice& record);
     // Checks the page before a write; on the first failing check its control gets the focus and
@@ -53,6 +61,10 @@ class TParamsPage : public QWidget {
     QPushButton* Button_ParamSet;
     QAction* Action_SaveSet;
     QAction* Action_LoadSet;
+    QAction* Action_CompareSensor;
+    QAction* Action_CompareFile;
+    QAction* Action_CompareOther;
+    QAction* Action_Clone;
     QCheckBox* CheckBox_VerifyWrite;
     QPushButton* Button4;
     QPushButton* Button8;
@@ -84,6 +96,17 @@ class TParamsPage : public QWidget {
     void ClearMarks();
     // A verified write whose read-back differs: the rows marked and listed in a message.
     void ReportWriteDifferences(const TOutcome& outcome);
+    // The page's set as registers; nullopt, with the check's message shown, when the page fails
+    // its checks.
+    std::optional<TParamImage> CheckedPageImage();
+    // Marks where other differs from the page and says how many differ.
+    void ShowComparison(const TParamImage& page, const TParamImage& other, const QString& otherName);
+    // A comparison that reads sensors: what to compare once the read is done.
+    enum class TComparing { None, Sensor, Other };
+    TComparing comparing_ = TComparing::None;
+    bool FinishComparison(TOperationCode code, const TOutcome& outcome);
+    TParamImage comparedPage_{};
+    TDevice* comparedOther_ = nullptr;
     // The file dialog in the remembered folder; empty when the user cancelled.
     QString ChooseSetFile(bool save, const QString& suggested);
     void FillParamCaptions();

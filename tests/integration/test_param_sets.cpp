@@ -2,6 +2,7 @@
 // dialog, refused files, and the write that reads itself back.
 #include "ParamsFixture.h"
 #include "bus/SensorBus.h"
+#include "pages/CloneDialog.h"
 #include "protocol/DeviceUnit.h"
 #include "sim/SimRegisters.h"
 #include "support/ModalBoxCloser.h"
@@ -12,14 +13,18 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
+#include <array>
+#include <functional>
 
 namespace {
 
@@ -202,6 +207,126 @@ TEST_F(ParamSetPageTest, AVerifiedWriteMarksExactlyTheRowTheSensorDidNotTake)
                   QStringLiteral("Прочитано из датчика: 21"));
         EXPECT_EQ(bus.registers(sensor).get(SimReg::AveragePoints), 21);
     }
+}
+
+// Runs drive on the next modal dialog of type Dialog once it shows, inside its event loop.
+template <class Dialog> class ModalDriver {
+  public:
+    explicit ModalDriver(std::function<void(Dialog&)> drive) : drive_(std::move(drive))
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            auto* const dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible())
+                return;
+            timer_.stop();
+            drive_(*dialog);
+            driven = true;
+        });
+        timer_.start(10);
+    }
+    bool driven = false;
+
+  private:
+    std::function<void(Dialog&)> drive_;
+    QTimer timer_;
+};
+
+// The page against the sensor, a file and another sensor: exactly the rows that differ are marked,
+// each with the other value, and nothing is written.
+TEST_F(ParamSetPageTest, AComparisonMarksExactlyTheRowsThatDiffer)
+{
+    ASSERT_TRUE(Read());
+    const QString time = Cell(ParamRow::Time);
+    const QString path = FilePath("compare.json");
+    Save(path);
+    SetCell(ParamRow::Time, QStringLiteral("4321"));
+    bus.clearLog();
+    form->TabSheet5->Action_CompareSensor->trigger();
+    ASSERT_TRUE(WaitFor([&] { return form->StatusText(1).startsWith(QStringLiteral("Сравнение")); }));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(form->StatusText(1), QStringLiteral("Сравнение: отличаются 1"));
+    EXPECT_EQ(MarkedRows(), std::vector<int>{ParamRow::Time});
+    EXPECT_EQ(form->TabSheet5->KGrid1->item(ParamRow::Time, 1)->toolTip(),
+              QStringLiteral("В датчике: ") + time);
+    EXPECT_EQ(Cell(ParamRow::Time), QStringLiteral("4321")) << "the page keeps what it shows";
+    for (const QByteArray& frame : Heard())
+        EXPECT_FALSE(frame.contains('W')) << frame.constData();
+
+    SetCell(ParamRow::Time, time);
+    SetCell(ParamRow::MedianPoint, QStringLiteral("9"));
+    FileDialogAnswer answer(path);
+    form->TabSheet5->Action_CompareFile->trigger();
+    EXPECT_EQ(MarkedRows(), std::vector<int>{ParamRow::MedianPoint});
+    EXPECT_EQ(form->TabSheet5->KGrid1->item(ParamRow::MedianPoint, 1)->toolTip(),
+              QStringLiteral("В файле: 5"));
+
+    // A second sensor at the same speed whose averaging differs.
+    const int other = bus.addSensor([] {
+        SimSensorConfig config;
+        config.address = 0x1B;
+        config.speed = LineSpeed;
+        return config;
+    }());
+    ASSERT_GE(other, 0);
+    bus.setRegister(other, SimReg::AveragePoints, 77);
+    ASSERT_NE(form->Bus().Devices().Append("1B", LineSpeed), nullptr);
+    ModalDriver<QInputDialog> choose([](QInputDialog& dialog) {
+        dialog.setTextValue(dialog.comboBoxItems().constFirst());
+        dialog.accept();
+    });
+    form->TabSheet5->Action_CompareOther->trigger();
+    ASSERT_TRUE(WaitFor([&] { return form->StatusText(1).startsWith(QStringLiteral("Сравнение")); }, 5000));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(MarkedRows(), (std::vector<int>{ParamRow::Address, ParamRow::MiddlePoint}));
+    EXPECT_EQ(form->TabSheet5->KGrid1->item(ParamRow::MiddlePoint, 1)->toolTip(),
+              QStringLiteral("В датчике 27: 77"));
+    EXPECT_EQ(Cell(ParamRow::MedianPoint), QStringLiteral("5")) << "the page shows the chosen sensor";
+}
+
+// The page's set onto three sensors: each takes it and keeps its address, and the report says so
+// and can be saved.
+TEST_F(ParamSetPageTest, ACloneSetsThreeSensorsAndKeepsTheirAddresses)
+{
+    ASSERT_TRUE(Read());
+    for (const int address : {0x1B, 0x1C}) {
+        SimSensorConfig config;
+        config.address = address;
+        config.speed = address == 0x1B ? 9600 : LineSpeed;
+        ASSERT_GE(bus.addSensor(config), 0);
+        ASSERT_NE(form->Bus().Devices().Append(QByteArray::number(address, 16).toUpper(), config.speed),
+                  nullptr);
+    }
+    SetCell(ParamRow::MiddlePoint, QStringLiteral("42"));
+    const QString report = FilePath("report.txt");
+    QStringList lines;
+    ModalDriver<TCloneDialog> drive([&](TCloneDialog& dialog) {
+        ASSERT_EQ(dialog.CloneSensors->count(), 3);
+        for (int row = 0; row < 3; ++row)
+            dialog.CloneSensors->item(row)->setCheckState(Qt::Checked);
+        dialog.Button_CloneStart->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.Button_CloneSave->isEnabled(); }, 15000));
+        lines = dialog.ReportLines();
+        FileDialogAnswer answer(report);
+        dialog.Button_CloneSave->click();
+        dialog.Button_CloneClose->click();
+    });
+    form->TabSheet5->Action_Clone->trigger();
+    ASSERT_TRUE(drive.driven);
+    ASSERT_EQ(lines.size(), 4);
+    for (int line = 1; line <= 3; ++line)
+        EXPECT_TRUE(lines[line].contains(QStringLiteral("\tзаписан и проверен\t")))
+            << lines[line].toStdString();
+    EXPECT_EQ(form->StatusText(1), QStringLiteral("Клонирование завершено: 3 из 3"));
+    const std::array<int, 3> addresses{0x1A, 0x1B, 0x1C};
+    for (int index = 0; index < 3; ++index) {
+        EXPECT_EQ(bus.registers(index).get(SimReg::AveragePoints), 42);
+        EXPECT_EQ(bus.status(index).address, addresses[static_cast<std::size_t>(index)]);
+    }
+    EXPECT_EQ(bus.status(1).speed, 9600);
+    QFile saved(report);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(saved.readAll()),
+              lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
 }
 
 TEST_F(ParamSetPageTest, TheVerificationChoiceIsKept)

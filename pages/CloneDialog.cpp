@@ -1,0 +1,276 @@
+#include "pages/CloneDialog.h"
+#include "bus/SensorBus.h"
+#include "pages/PageHost.h"
+#include "params/ParamSet.h"
+#include "params/SaveWhole.h"
+#include "protocol/DeviceList.h"
+#include "protocol/DeviceUnit.h"
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace {
+
+QString SensorText(const TDevice& device)
+{
+    const QString model = QString::fromLatin1(device.Model).trimmed();
+    return QStringLiteral("%1 — %2 № %3, %4 бод")
+        .arg(device.AddressNumber())
+        .arg(model.isEmpty() ? QStringLiteral("без модели") : model)
+        .arg(device.SerialNumber)
+        .arg(device.ComPortSpeed.load());
+}
+
+QString ResultText(const TOutcome& outcome)
+{
+    switch (outcome.Kind) {
+    case TOutcomeKind::Done:
+        return outcome.Verified ? QStringLiteral("записан и проверен") : QStringLiteral("записан");
+    case TOutcomeKind::Differs:
+        return QStringLiteral("записан с расхождениями");
+    case TOutcomeKind::Timeout:
+        return QStringLiteral("нет ответа");
+    case TOutcomeKind::PortLost:
+        return QStringLiteral("нет связи с портом");
+    case TOutcomeKind::Refused:
+        return QStringLiteral("отказ, код %1").arg(outcome.ExceptionCode);
+    case TOutcomeKind::Stopped:
+    case TOutcomeKind::NotFound:
+    case TOutcomeKind::Failed:
+        break;
+    }
+    return QStringLiteral("не записан");
+}
+
+// The captions of the page's rows and groups that the parameters concern.
+QString DifferingText(const std::vector<TParam>& differing)
+{
+    QStringList names;
+    for (const TParam param : differing) {
+        QString name;
+        for (int row = 0; row < ParamRowCount; ++row)
+            if (ParamRows()[row].Param == param)
+                name = ParamRows()[row].Caption;
+        if (name.isEmpty())
+            name = param == TParam::DiscreetExit ? QStringLiteral("Настройка дискретных выходов")
+                   : param == TParam::ResultComputation ? QStringLiteral("Способ вычисления результата")
+                   : param == TParam::ObjectType ? QStringLiteral("Тип объекта")
+                                                 : ParamRows()[ParamRow::Correz].Caption;
+        if (!names.contains(name))
+            names << name;
+    }
+    return names.join(QStringLiteral(", "));
+}
+
+// The set with the sensor's own address and line speed.
+TWritePlan PlanFor(const TParamImage& set, const TDevice& device, TProtocol protocol)
+{
+    TParamImage image = set;
+    image[static_cast<std::size_t>(TParam::Address)] = static_cast<std::uint16_t>(device.AddressNumber());
+    const auto& bauds = UartBauds();
+    const auto at = std::find(bauds.begin(), bauds.end(), device.ComPortSpeed.load());
+    if (at != bauds.end())
+        image[static_cast<std::size_t>(TParam::Uart)] = static_cast<std::uint16_t>(at - bauds.begin() + 1);
+    TWritePlan plan;
+    plan.NewAddress = device.AddressNumber();
+    plan.NewSpeed = device.ComPortSpeed.load();
+    if (protocol == TProtocol::Modbus) {
+        plan.Flags = ModbusFlagWriteBytes(image);
+        plan.Block = ModbusBlockWriteBytes(image);
+    } else {
+        plan.Standard = StandardRegisterWrites(image);
+    }
+    plan.Verify = image;
+    return plan;
+}
+
+} // namespace
+
+TCloneDialog::TCloneDialog(TPageHost& host, const TParamImage& set, QWidget* parent)
+    : QDialog(parent), host_(host), set_(set)
+{
+    setObjectName(QStringLiteral("CloneDialog"));
+    setWindowTitle(QStringLiteral("Клонирование параметров"));
+    auto* layout = new QVBoxLayout(this);
+    auto* caption =
+        new QLabel(QStringLiteral("Датчики, в которые записать параметры страницы (адрес и скорость каждого "
+                                  "сохраняются):"),
+                   this);
+    caption->setWordWrap(true);
+    layout->addWidget(caption);
+    CloneSensors = new QListWidget(this);
+    CloneSensors->setObjectName(QStringLiteral("CloneSensors"));
+    CloneSensors->setAccessibleName(QStringLiteral("Датчики для клонирования"));
+    const TDeviceList& devices = host_.Bus().Devices();
+    for (int index = 0; index < devices.Count(); ++index) {
+        TDevice* const device = devices.At(index);
+        if (!device || device->AddressNumber() < 0)
+            continue;
+        auto* item = new QListWidgetItem(SensorText(*device), CloneSensors);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Unchecked);
+        item->setData(Qt::UserRole, index);
+    }
+    layout->addWidget(CloneSensors);
+    CloneProgress = new QProgressBar(this);
+    CloneProgress->setObjectName(QStringLiteral("CloneProgress"));
+    CloneProgress->setValue(0);
+    layout->addWidget(CloneProgress);
+    CloneReport = new QTableWidget(0, 3, this);
+    CloneReport->setObjectName(QStringLiteral("CloneReport"));
+    CloneReport->setAccessibleName(QStringLiteral("Отчёт о клонировании"));
+    CloneReport->setHorizontalHeaderLabels(
+        {QStringLiteral("Датчик"), QStringLiteral("Результат"), QStringLiteral("Отличающиеся параметры")});
+    CloneReport->horizontalHeader()->setStretchLastSection(true);
+    CloneReport->verticalHeader()->hide();
+    CloneReport->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    layout->addWidget(CloneReport);
+
+    auto* buttons = new QDialogButtonBox(this);
+    Button_CloneStart = buttons->addButton(QStringLiteral("Записать"), QDialogButtonBox::ActionRole);
+    Button_CloneStart->setObjectName(QStringLiteral("Button_CloneStart"));
+    Button_CloneStop = buttons->addButton(QStringLiteral("Остановить"), QDialogButtonBox::ActionRole);
+    Button_CloneStop->setObjectName(QStringLiteral("Button_CloneStop"));
+    Button_CloneStop->setEnabled(false);
+    Button_CloneSave = buttons->addButton(QStringLiteral("Сохранить отчёт..."), QDialogButtonBox::ActionRole);
+    Button_CloneSave->setObjectName(QStringLiteral("Button_CloneSave"));
+    Button_CloneSave->setEnabled(false);
+    Button_CloneClose = buttons->addButton(QStringLiteral("Закрыть"), QDialogButtonBox::RejectRole);
+    Button_CloneClose->setObjectName(QStringLiteral("Button_CloneClose"));
+    layout->addWidget(buttons);
+    connect(Button_CloneStart, &QPushButton::clicked, this, &TCloneDialog::StartClick);
+    connect(Button_CloneStop, &QPushButton::clicked, this, &TCloneDialog::StopClick);
+    connect(Button_CloneSave, &QPushButton::clicked, this, &TCloneDialog::SaveReportClick);
+    connect(buttons, &QDialogButtonBox::rejected, this, &TCloneDialog::reject);
+    connect(&host_.Bus(), &TSensorBus::TargetFinished, this, &TCloneDialog::OnTargetFinished);
+    connect(&host_.Bus(), &TSensorBus::OperationFinished, this, &TCloneDialog::OnFinished);
+    resize(640, 480);
+}
+
+void TCloneDialog::StartClick()
+{
+    std::vector<TDevice*> targets;
+    for (int row = 0; row < CloneSensors->count(); ++row) {
+        const QListWidgetItem* const item = CloneSensors->item(row);
+        if (item->checkState() == Qt::Checked)
+            targets.push_back(host_.Bus().Devices().At(item->data(Qt::UserRole).toInt()));
+    }
+    if (targets.empty()) {
+        QMessageBox box(QMessageBox::Information, windowTitle(), QStringLiteral("Не выбран ни один датчик."),
+                        QMessageBox::Ok, this);
+        box.exec();
+        return;
+    }
+    std::vector<TWritePlan> plans;
+    for (const TDevice* const device : targets)
+        plans.push_back(PlanFor(set_, *device, host_.Bus().Protocol()));
+    if (!host_.Bus().StartClone(targets, plans, host_.SelectedDevice()))
+        return;
+    targets_ = targets;
+    finished_ = 0;
+    running_ = true;
+    CloneReport->setRowCount(static_cast<int>(targets.size()));
+    for (int row = 0; row < CloneReport->rowCount(); ++row) {
+        CloneReport->setItem(row, 0,
+                             new QTableWidgetItem(SensorText(*targets[static_cast<std::size_t>(row)])));
+        SetRow(row, QStringLiteral("ожидает"), QString());
+    }
+    CloneProgress->setRange(0, static_cast<int>(targets.size()));
+    CloneProgress->setValue(0);
+    CloneSensors->setEnabled(false);
+    Button_CloneStart->setEnabled(false);
+    Button_CloneStop->setEnabled(true);
+    Button_CloneSave->setEnabled(false);
+    Button_CloneClose->setEnabled(false);
+    host_.SetStatusText(1, QStringLiteral("Клонирование..."));
+}
+
+void TCloneDialog::StopClick()
+{
+    host_.Bus().StopCloneAfterCurrent();
+    Button_CloneStop->setEnabled(false);
+}
+
+void TCloneDialog::OnTargetFinished(int index, TDevice*, const TOutcome& outcome)
+{
+    if (!running_ || index < 0 || index >= CloneReport->rowCount())
+        return;
+    SetRow(index, ResultText(outcome), DifferingText(outcome.Differing));
+    CloneProgress->setValue(++finished_);
+}
+
+void TCloneDialog::OnFinished(TOperationCode code, const TOutcome&)
+{
+    if (code != TOperationCode::Clone || !running_)
+        return;
+    running_ = false;
+    for (int row = finished_; row < CloneReport->rowCount(); ++row)
+        SetRow(row, QStringLiteral("не записан (остановлено)"), QString());
+    int good = 0;
+    for (int row = 0; row < CloneReport->rowCount(); ++row)
+        good += CloneReport->item(row, 1)->text() == QStringLiteral("записан и проверен") ? 1 : 0;
+    host_.SetStatusText(
+        1, QStringLiteral("Клонирование завершено: %1 из %2").arg(good).arg(CloneReport->rowCount()));
+    CloneSensors->setEnabled(true);
+    Button_CloneStart->setEnabled(true);
+    Button_CloneStop->setEnabled(false);
+    Button_CloneSave->setEnabled(true);
+    Button_CloneClose->setEnabled(true);
+}
+
+void TCloneDialog::SetRow(int row, const QString& result, const QString& differing)
+{
+    CloneReport->setItem(row, 1, new QTableWidgetItem(result));
+    CloneReport->setItem(row, 2, new QTableWidgetItem(differing));
+}
+
+QStringList TCloneDialog::ReportLines() const
+{
+    QStringList lines{QStringLiteral("Датчик\tРезультат\tОтличающиеся параметры")};
+    for (int row = 0; row < CloneReport->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < 3; ++column) {
+            const QTableWidgetItem* const item = CloneReport->item(row, column);
+            cells << (item ? item->text() : QString());
+        }
+        lines << cells.join(QLatin1Char('\t'));
+    }
+    return lines;
+}
+
+void TCloneDialog::SaveReportClick()
+{
+    QFileDialog dialog(this, QStringLiteral("Сохранить отчёт"), QString(),
+                       QStringLiteral("Текстовые файлы (*.txt);;Все файлы (*)"));
+    dialog.setObjectName(QStringLiteral("CloneReportDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+    QString reason;
+    if (!SaveWhole(path, (ReportLines().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8(),
+                   &reason)) {
+        QMessageBox box(
+            QMessageBox::Critical, QStringLiteral("Ошибка"),
+            QStringLiteral("Не удалось записать файл \"%1\": %2").arg(QFileInfo(path).fileName(), reason),
+            QMessageBox::Ok, this);
+        box.exec();
+    }
+}
+
+// The dialog stays while sensors are being written: closing it would hide what they come to.
+void TCloneDialog::reject()
+{
+    if (!running_)
+        QDialog::reject();
+}

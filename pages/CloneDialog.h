@@ -1,0 +1,51 @@
+#pragma once
+// Cloning the parameters page's set onto sensors the search found: the user checks them, the
+// bus writes the set to each in turn (each keeping its address and speed) and reads it back, and
+// the report table says how each went. The report can be saved as text.
+#include "bus/Operation.h"
+#include <QDialog>
+#include <vector>
+
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+class TDevice;
+class TPageHost;
+
+class TCloneDialog : public QDialog {
+    Q_OBJECT
+  public:
+    // set: the page's parameters as registers; the address and line speed of each sensor replace
+    // those of the set.
+    TCloneDialog(TPageHost& host, const TParamImage& set, QWidget* parent = nullptr);
+
+    void StartClick();
+    void StopClick();
+    void SaveReportClick();
+    // The report as the saved file holds it: a header line, then one line per sensor.
+    QStringList ReportLines() const;
+
+    QListWidget* CloneSensors;
+    QProgressBar* CloneProgress;
+    QTableWidget* CloneReport;
+    QPushButton* Button_CloneStart;
+    QPushButton* Button_CloneStop;
+    QPushButton* Button_CloneSave;
+    QPushButton* Button_CloneClose;
+
+  protected:
+    void reject() override;
+
+  private:
+    void OnTargetFinished(int index, TDevice* device, const TOutcome& outcome);
+    void OnFinished(TOperationCode code, const TOutcome& outcome);
+    void SetRow(int row, const QString& result, const QString& differing);
+
+    TPageHost& host_;
+    TParamImage set_;
+    std::vector<TDevice*> targets_;
+    int finished_ = 0;
+    bool running_ = false;
+};
