@@ -1,7 +1,7 @@
 #include "pages/ModbusTexts.h"
 #include "convert/Unit_Utils.h"
-#include "protocol/ReplyFields.h"
 #include "pages/ReplyTexts.h"
+#include "protocol/ReplyFields.h"
 #include <iterator>
 
 namespace {

@@ -6,8 +6,10 @@
 #include "pages/PageHelpers.h"
 #include "pages/PageHost.h"
 #include "pages/ParamsPage.h"
+#include "params/ParamHistory.h"
 #include "params/ParamSet.h"
 #include "params/ParamSetFile.h"
+#include "params/ParamValidation.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
 #include "settings/Settings.h"
@@ -77,7 +79,15 @@ void TParamsPage::CreateParamSetControls()
     Action_Clone =
         menu->addAction(QStringLiteral("Клонировать на датчики..."), this, &TParamsPage::CloneClick);
     Action_Clone->setObjectName(QStringLiteral("Action_Clone"));
+    menu->addSeparator();
+    Action_RestorePrevious =
+        menu->addAction(QStringLiteral("Восстановить предыдущие"), this, &TParamsPage::RestorePreviousClick);
+    Action_RestorePrevious->setObjectName(QStringLiteral("Action_RestorePrevious"));
+    Action_HistoryLimit =
+        menu->addAction(QStringLiteral("Размер истории..."), this, &TParamsPage::HistoryLimitClick);
+    Action_HistoryLimit->setObjectName(QStringLiteral("Action_HistoryLimit"));
     Button_ParamSet->setMenu(menu);
+    history_ = std::make_unique<TParamHistory>(TParamHistory::DefaultRoot(), host_.Settings().HistoryLimit());
 
     CheckBox_VerifyWrite = new QCheckBox(QStringLiteral("Проверять запись чтением"), this);
     CheckBox_VerifyWrite->setObjectName(QStringLiteral("CheckBox_VerifyWrite"));
@@ -387,4 +397,56 @@ void TParamsPage::CloneClick()
         return;
     TCloneDialog dialog(host_, *page, this);
     dialog.exec();
+}
+
+void TParamsPage::KeepInHistory(const TParamTexts& texts, bool written)
+{
+    const TDevice* const record = host_.SelectedDevice();
+    if (!record || !::Correct_Enter_Param(texts).Passed)
+        return;
+    const TParamSet set = ParamSetOf(texts, IdentityOf(*record, host_.Bus().Protocol()),
+                                     QStringLiteral("Veltrano " VELTRANO_VERSION));
+    QString error;
+    if (!history_->Keep(set, written ? TParamHistory::TEvent::Write : TParamHistory::TEvent::Read, &error))
+        host_.SetStatusText(0, QStringLiteral("История не сохранена"));
+}
+
+void TParamsPage::RestorePreviousClick()
+{
+    const TDevice* const record = host_.SelectedDevice();
+    const std::optional<TParamHistory::TEntry> entry =
+        record ? history_->BeforeLastWrite(IdentityOf(*record, host_.Bus().Protocol())) : std::nullopt;
+    if (!entry) {
+        QMessageBox box(QMessageBox::Information, QStringLiteral("История"),
+                        QStringLiteral("Для выбранного датчика нет параметров до последней записи."),
+                        QMessageBox::Ok, this);
+        box.exec();
+        return;
+    }
+    const TParamSetRead read = ReadParamSet(entry->Path);
+    if (!read.Set) {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Ошибка"), read.Error, QMessageBox::Ok, this);
+        box.exec();
+        return;
+    }
+    ClearMarks();
+    ShowTexts(read.Set->Page);
+    host_.SetStatusText(1,
+                        QStringLiteral("Загружены параметры от %1")
+                            .arg(entry->Saved.toLocalTime().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"))));
+}
+
+void TParamsPage::HistoryLimitClick()
+{
+    QInputDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("HistoryLimitDialog"));
+    dialog.setWindowTitle(QStringLiteral("История"));
+    dialog.setLabelText(QStringLiteral("Наборов параметров в истории каждого датчика:"));
+    dialog.setInputMode(QInputDialog::IntInput);
+    dialog.setIntRange(1, 1000);
+    dialog.setIntValue(history_->Limit());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    history_->SetLimit(dialog.intValue());
+    host_.Settings().SetHistoryLimit(history_->Limit());
 }

@@ -5,6 +5,7 @@
 #include "pages/PageHost.h"
 #include "pages/ParamGrid.h"
 #include "pages/ReplyTexts.h"
+#include "params/ParamHistory.h"
 #include "params/ParamSet.h"
 #include "params/ParamValidation.h"
 #include "protocol/DeviceUnit.h"
@@ -69,6 +70,8 @@ void FocusGroup(TRadioGroup& group, QScrollArea& column)
     column.ensureWidgetVisible(&group);
 }
 } // namespace
+
+TParamsPage::~TParamsPage() = default;
 
 TParamsPage::TParamsPage(TPageHost& host, QWidget* parent) : QWidget(parent), host_(host)
 {
@@ -265,6 +268,7 @@ void TParamsPage::Button4Click()
     if (!plan)
         return;
     writtenImage_ = ImageFromPage(ParamPageTexts(), host_.Bus().Protocol(), record);
+    writtenTexts_ = ParamPageTexts();
     if (CheckBox_VerifyWrite->isChecked())
         plan->Verify = writtenImage_;
     writeOldAddress_ = host_.SelectedText();
@@ -312,10 +316,12 @@ void TParamsPage::OnFinished(TOperationCode code, const TOutcome& outcome)
     case TOperationCode::ReadParameters:
     case TOperationCode::Defaults:
         if (done) {
-            if (const TDevice* const record = host_.SelectedDevice())
+            if (const TDevice* const record = host_.SelectedDevice()) {
                 FillForm(*record);
-            else
+                KeepInHistory(ParamPageTexts(), false);
+            } else {
                 UndoParamReadStart();
+            }
         } else if (ended) {
             UndoParamReadStart();
         }
@@ -323,6 +329,7 @@ void TParamsPage::OnFinished(TOperationCode code, const TOutcome& outcome)
     case TOperationCode::WriteParameters:
         if (done) {
             ClearMarks();
+            KeepInHistory(writtenTexts_, true);
             host_.SetStatusText(1, QStringLiteral("Параметры записаны"));
             if (outcome.Verified)
                 host_.SetStatusText(0, QStringLiteral("Запись проверена чтением"));

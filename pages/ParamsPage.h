@@ -4,8 +4,10 @@
 // the sensor's flash. It owns its controls, its handlers and what it knows of which sensor's
 // parameters the grid holds.
 #include "bus/Operation.h"
+#include "params/ParamSet.h"
 #include <QByteArray>
 #include <QWidget>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -15,17 +17,18 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class QScrollArea;
+class TParamHistory;
 class QTableWidget;
 class TDevice;
 class TPageHost;
 class TRadioGroup;
-struct TParamTexts;
 struct TReplyNote;
 
 class TParamsPage : public QWidget {
     Q_OBJECT
   public:
     explicit TParamsPage(TPageHost& host, QWidget* parent = nullptr);
+    ~TParamsPage() override;
 
     // The grid's geometry in a window of width W and height H.
     void Layout(int W, int H);
@@ -47,6 +50,10 @@ class TParamsPage : public QWidget {
     void CompareWithOtherClick();
     // The page's set onto sensors picked from those found, each read back, with a report.
     void CloneClick();
+    // The chosen sensor's set from before its last write onto the page (nothing is sent).
+    void RestorePreviousClick();
+    // How many sets the history keeps per sensor.
+    void HistoryLimitClick();
     // Shows the record's parameters on the page and marks the grid as holding that sensor's.
     void FillForm(const TDevice& record);
     // Checks the page before a write; on the first failing check its control gets the focus and
@@ -65,6 +72,8 @@ class TParamsPage : public QWidget {
     QAction* Action_CompareFile;
     QAction* Action_CompareOther;
     QAction* Action_Clone;
+    QAction* Action_RestorePrevious;
+    QAction* Action_HistoryLimit;
     QCheckBox* CheckBox_VerifyWrite;
     QPushButton* Button4;
     QPushButton* Button8;
@@ -107,6 +116,10 @@ class TParamsPage : public QWidget {
     bool FinishComparison(TOperationCode code, const TOutcome& outcome);
     TParamImage comparedPage_{};
     TDevice* comparedOther_ = nullptr;
+    // Every successful read and write of a sensor, kept as a set file.
+    void KeepInHistory(const TParamTexts& texts, bool written);
+    std::unique_ptr<TParamHistory> history_;
+    TParamTexts writtenTexts_;
     // The file dialog in the remembered folder; empty when the user cancelled.
     QString ChooseSetFile(bool save, const QString& suggested);
     void FillParamCaptions();

@@ -167,3 +167,15 @@ void TSettings::SetParamSetFolder(const QString& folder)
 {
     Write(working_, settings::ParamSets, settings::Folder, folder);
 }
+
+int TSettings::HistoryLimit() const
+{
+    bool ok = false;
+    const int limit = working_.ReadString(settings::ParamSets, settings::HistoryLimit, QString()).toInt(&ok);
+    return ok && limit >= 1 ? limit : DefaultHistoryLimit;
+}
+
+void TSettings::SetHistoryLimit(int limit)
+{
+    Write(working_, settings::ParamSets, settings::HistoryLimit, QString::number(limit));
+}

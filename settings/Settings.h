@@ -19,6 +19,8 @@ struct SettingsPaths {
 // The current directory and the folder of the executable.
 SettingsPaths DefaultSettingsPaths();
 
+inline constexpr int DefaultHistoryLimit = 20;
+
 // Sections and keys of Settings.ini.
 namespace settings {
 inline const QString MainForm = QStringLiteral("MainForm");
@@ -41,6 +43,7 @@ inline const QString Checked = QStringLiteral("Checked");
 inline const QString ParamSets = QStringLiteral("ParamSets");
 inline const QString VerifyWrite = QStringLiteral("VerifyWrite");
 inline const QString Folder = QStringLiteral("Folder");
+inline const QString HistoryLimit = QStringLiteral("HistoryLimit");
 } // namespace settings
 
 // The window's settings, read once from Settings.ini as the window starts and written one key at
@@ -85,6 +88,9 @@ class TSettings : public QObject {
     QString ParamSetFolder() const;
     void SetVerifyWrites(bool verify);
     void SetParamSetFolder(const QString& folder);
+    // Parameter sets kept per sensor; 20 unless the file says otherwise.
+    int HistoryLimit() const;
+    void SetHistoryLimit(int limit);
 
   signals:
     // A file the settings could not be written to; once for each file.

@@ -3,6 +3,7 @@
 #include "ParamsFixture.h"
 #include "bus/SensorBus.h"
 #include "pages/CloneDialog.h"
+#include "params/ParamHistory.h"
 #include "protocol/DeviceUnit.h"
 #include "sim/SimRegisters.h"
 #include "support/ModalBoxCloser.h"
@@ -327,6 +328,45 @@ TEST_F(ParamSetPageTest, ACloneSetsThreeSensorsAndKeepsTheirAddresses)
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(saved.readAll()),
               lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+}
+
+// Reads and writes are kept by themselves; "restore previous" puts back the set the last write
+// replaced, onto the page only.
+TEST_F(ParamSetPageTest, TheHistoryRestoresTheSetBeforeTheLastWrite)
+{
+    // The data folder is this run's own; earlier tests of the run have kept sets in it.
+    QDir(TParamHistory::DefaultRoot()).removeRecursively();
+    ModalBoxCloser closer;
+    form->TabSheet5->Action_RestorePrevious->trigger();
+    ASSERT_TRUE(WaitFor([&] { return closer.Texts().size() == 1; }));
+    EXPECT_EQ(closer.Texts()[0],
+              QStringLiteral("Для выбранного датчика нет параметров до последней записи."));
+
+    ASSERT_TRUE(Read());
+    const TParamTexts before = Page();
+    SetCell(ParamRow::Time, QStringLiteral("2468"));
+    ASSERT_TRUE(Write());
+    const TParamHistory history(TParamHistory::DefaultRoot(), 100);
+    const std::vector<TParamHistory::TEntry> entries =
+        history.Entries(IdentityOf(*record, form->Bus().Protocol()));
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].Event, TParamHistory::TEvent::Write);
+    EXPECT_EQ(entries[1].Event, TParamHistory::TEvent::Read);
+
+    bus.clearLog();
+    form->TabSheet5->Action_RestorePrevious->trigger();
+    EXPECT_EQ(RowsOf(Page()), RowsOf(before));
+    EXPECT_TRUE(form->StatusText(1).startsWith(QStringLiteral("Загружены параметры от ")));
+    EXPECT_TRUE(Heard().empty());
+
+    ModalDriver<QInputDialog> limit([](QInputDialog& dialog) {
+        dialog.setIntValue(1);
+        dialog.accept();
+    });
+    form->TabSheet5->Action_HistoryLimit->trigger();
+    ASSERT_TRUE(Read());
+    EXPECT_EQ(history.Entries(IdentityOf(*record, form->Bus().Protocol())).size(), 1u);
+    EXPECT_EQ(TSettings(SettingsPaths{work.path(), program.path()}).HistoryLimit(), 1);
 }
 
 TEST_F(ParamSetPageTest, TheVerificationChoiceIsKept)
