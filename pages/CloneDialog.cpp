@@ -80,17 +80,7 @@ TWritePlan PlanFor(const TParamImage& set, const TDevice& device, TProtocol prot
     const auto at = std::find(bauds.begin(), bauds.end(), device.ComPortSpeed.load());
     if (at != bauds.end())
         image[static_cast<std::size_t>(TParam::Uart)] = static_cast<std::uint16_t>(at - bauds.begin() + 1);
-    TWritePlan plan;
-    plan.NewAddress = device.AddressNumber();
-    plan.NewSpeed = device.ComPortSpeed.load();
-    if (protocol == TProtocol::Modbus) {
-        plan.Flags = ModbusFlagWriteBytes(image);
-        plan.Block = ModbusBlockWriteBytes(image);
-    } else {
-        plan.Standard = StandardRegisterWrites(image);
-    }
-    plan.Verify = image;
-    return plan;
+    return WritePlanOfImage(image, device.AddressNumber(), device.ComPortSpeed.load(), protocol, true);
 }
 
 } // namespace

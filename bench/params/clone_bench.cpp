@@ -64,17 +64,7 @@ TCloneRun CloneOnce(TProtocol protocol, std::uint16_t points)
         image[static_cast<std::size_t>(TParam::MiddlePoint)] = points;
         image[static_cast<std::size_t>(TParam::Address)] =
             static_cast<std::uint16_t>(device->AddressNumber());
-        TWritePlan plan;
-        plan.NewAddress = device->AddressNumber();
-        plan.NewSpeed = LineSpeed;
-        if (protocol == TProtocol::Modbus) {
-            plan.Flags = ModbusFlagWriteBytes(image);
-            plan.Block = ModbusBlockWriteBytes(image);
-        } else {
-            plan.Standard = StandardRegisterWrites(image);
-        }
-        plan.Verify = image;
-        plans.push_back(plan);
+        plans.push_back(WritePlanOfImage(image, device->AddressNumber(), LineSpeed, protocol, true));
     }
     const Clock::time_point start = Clock::now();
     if (!bus.StartClone(sensors, plans, sensors[0]))

@@ -1,5 +1,6 @@
 #pragma once
 // The operations a bus runs, one at a time, each under its watchdog, and what they report.
+#include "protocol/Protocol.h"
 #include "protocol/RegisterMap.h"
 #include <QByteArray>
 #include <QMetaType>
@@ -78,6 +79,11 @@ struct TWritePlan {
     // When set, every register is read back after the write and compared with this image.
     std::optional<TParamImage> Verify;
 };
+
+// The write of a whole image to a sensor that is to answer at newAddress and newSpeed, read
+// back when verify is set.
+TWritePlan WritePlanOfImage(const TParamImage& image, int newAddress, int newSpeed, TProtocol protocol,
+                            bool verify);
 
 struct TSearchParams {
     QString Port;    // device path

@@ -337,6 +337,23 @@ TOutcome Search(TOperationContext& c)
 }
 } // namespace
 
+TWritePlan WritePlanOfImage(const TParamImage& image, int newAddress, int newSpeed, TProtocol protocol,
+                            bool verify)
+{
+    TWritePlan plan;
+    plan.NewAddress = newAddress;
+    plan.NewSpeed = newSpeed;
+    if (protocol == TProtocol::Modbus) {
+        plan.Flags = ModbusFlagWriteBytes(image);
+        plan.Block = ModbusBlockWriteBytes(image);
+    } else {
+        plan.Standard = StandardRegisterWrites(image);
+    }
+    if (verify)
+        plan.Verify = image;
+    return plan;
+}
+
 const char* WorkerName(TOperationCode code)
 {
     for (const TWorkerEntry& entry : OperationTable)

@@ -95,16 +95,7 @@ class TBusUnderTest {
 // The plan a write of image sends to a sensor that keeps its address and speed.
 TWritePlan PlanOf(const TParamImage& image, const TDevice& device, TProtocol protocol)
 {
-    TWritePlan plan;
-    plan.NewAddress = device.AddressNumber();
-    plan.NewSpeed = device.ComPortSpeed.load();
-    if (protocol == TProtocol::Modbus) {
-        plan.Flags = ModbusFlagWriteBytes(image);
-        plan.Block = ModbusBlockWriteBytes(image);
-    } else {
-        plan.Standard = StandardRegisterWrites(image);
-    }
-    return plan;
+    return WritePlanOfImage(image, device.AddressNumber(), device.ComPortSpeed.load(), protocol, false);
 }
 
 void Set(TParamImage& image, TParam param, std::uint16_t value)
