@@ -370,6 +370,13 @@ void TForm1::RenameSelected(const QString& text)
     UpdateComboBoxOfAdres(text.toLatin1());
 }
 
+void TForm1::RenameEntry(const QString& from, const QString& to)
+{
+    const int index = ComboBox1->findText(from);
+    if (index >= 0)
+        ComboBox1->setItemText(index, to);
+}
+
 void TForm1::ShowReceiveError(const QString& text)
 {
     SetStatusText(2, text);

@@ -83,6 +83,7 @@ class TForm1 : public QMainWindow, public TPageHost {
     QString SelectedText() const override;
     TDevice* SelectedDevice() const override;
     void RenameSelected(const QString& text) override;
+    void RenameEntry(const QString& from, const QString& to) override;
     void SetStatusText(int panel, const QString& text) override;
     QString StatusText(int panel) const override;
     void ShowReceiveError(const QString& text) override;

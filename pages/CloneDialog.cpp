@@ -5,18 +5,23 @@
 #include "params/SaveWhole.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -71,16 +76,16 @@ QString DifferingText(const std::vector<TParam>& differing)
     return names.join(QStringLiteral(", "));
 }
 
-// The set with the sensor's own address and line speed.
-TWritePlan PlanFor(const TParamImage& set, const TDevice& device, TProtocol protocol)
+// The set with the address and line speed the sensor is to have.
+TWritePlan PlanFor(const TParamImage& set, int address, int speed, TProtocol protocol)
 {
     TParamImage image = set;
-    image[static_cast<std::size_t>(TParam::Address)] = static_cast<std::uint16_t>(device.AddressNumber());
+    image[static_cast<std::size_t>(TParam::Address)] = static_cast<std::uint16_t>(address);
     const auto& bauds = UartBauds();
-    const auto at = std::find(bauds.begin(), bauds.end(), device.ComPortSpeed.load());
+    const auto at = std::find(bauds.begin(), bauds.end(), speed);
     if (at != bauds.end())
         image[static_cast<std::size_t>(TParam::Uart)] = static_cast<std::uint16_t>(at - bauds.begin() + 1);
-    return WritePlanOfImage(image, device.AddressNumber(), device.ComPortSpeed.load(), protocol, true);
+    return WritePlanOfImage(image, address, speed, protocol, true);
 }
 
 } // namespace
@@ -91,10 +96,7 @@ TCloneDialog::TCloneDialog(TPageHost& host, const TParamImage& set, QWidget* par
     setObjectName(QStringLiteral("CloneDialog"));
     setWindowTitle(QStringLiteral("Клонирование параметров"));
     auto* layout = new QVBoxLayout(this);
-    auto* caption =
-        new QLabel(QStringLiteral("Датчики, в которые записать параметры страницы (адрес и скорость каждого "
-                                  "сохраняются):"),
-                   this);
+    auto* caption = new QLabel(QStringLiteral("Датчики, в которые записать параметры страницы:"), this);
     caption->setWordWrap(true);
     layout->addWidget(caption);
     CloneSensors = new QListWidget(this);
@@ -111,6 +113,32 @@ TCloneDialog::TCloneDialog(TPageHost& host, const TParamImage& set, QWidget* par
         item->setData(Qt::UserRole, index);
     }
     layout->addWidget(CloneSensors);
+    auto* choices = new QHBoxLayout;
+    CheckBox_CloneAddresses =
+        new QCheckBox(QStringLiteral("Назначить новые адреса по порядку, начиная с"), this);
+    CheckBox_CloneAddresses->setObjectName(QStringLiteral("CheckBox_CloneAddresses"));
+    SpinBox_CloneFirstAddress = new QSpinBox(this);
+    SpinBox_CloneFirstAddress->setObjectName(QStringLiteral("SpinBox_CloneFirstAddress"));
+    SpinBox_CloneFirstAddress->setRange(1, 255);
+    SpinBox_CloneFirstAddress->setAccessibleName(CheckBox_CloneAddresses->text());
+    ComboBox_CloneSpeed = new QComboBox(this);
+    ComboBox_CloneSpeed->setObjectName(QStringLiteral("ComboBox_CloneSpeed"));
+    ComboBox_CloneSpeed->setAccessibleName(QStringLiteral("Скорость UART"));
+    ComboBox_CloneSpeed->addItem(QStringLiteral("скорость каждого датчика"));
+    ComboBox_CloneSpeed->addItems(UartTexts());
+    // Past every address in use, so that the first suggestion clashes with none.
+    int highest = 0;
+    for (int index = 0; index < devices.Count(); ++index)
+        if (const TDevice* const device = devices.At(index))
+            highest = std::max(highest, device->AddressNumber());
+    SpinBox_CloneFirstAddress->setValue(std::min(highest + 1, 255));
+    SpinBox_CloneFirstAddress->setEnabled(false);
+    connect(CheckBox_CloneAddresses, &QCheckBox::toggled, SpinBox_CloneFirstAddress, &QWidget::setEnabled);
+    choices->addWidget(CheckBox_CloneAddresses);
+    choices->addWidget(SpinBox_CloneFirstAddress);
+    choices->addStretch(1);
+    choices->addWidget(ComboBox_CloneSpeed);
+    layout->addLayout(choices);
     CloneProgress = new QProgressBar(this);
     CloneProgress->setObjectName(QStringLiteral("CloneProgress"));
     CloneProgress->setValue(0);
@@ -160,9 +188,44 @@ void TCloneDialog::StartClick()
         box.exec();
         return;
     }
+    // Where each sensor is to answer afterwards; no two sensors may end at one address and speed.
+    std::vector<std::pair<int, int>> ends;
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        const int address = CheckBox_CloneAddresses->isChecked()
+                                ? SpinBox_CloneFirstAddress->value() + static_cast<int>(i)
+                                : targets[i]->AddressNumber();
+        const int speed = ComboBox_CloneSpeed->currentIndex() > 0
+                              ? UartBauds()[static_cast<std::size_t>(ComboBox_CloneSpeed->currentIndex() - 1)]
+                              : targets[i]->ComPortSpeed.load();
+        ends.emplace_back(address, speed);
+    }
+    const TDeviceList& devices = host_.Bus().Devices();
+    for (int index = 0; index < devices.Count(); ++index) {
+        const TDevice* const device = devices.At(index);
+        if (device && std::find(targets.begin(), targets.end(), device) == targets.end())
+            ends.emplace_back(device->AddressNumber(), device->ComPortSpeed.load());
+    }
+    QString clash;
+    for (std::size_t i = 0; i < targets.size() && clash.isEmpty(); ++i) {
+        if (ends[i].first > 255)
+            clash = QStringLiteral("Адрес %1 больше 255.").arg(ends[i].first);
+        for (std::size_t j = 0; j < ends.size() && clash.isEmpty(); ++j)
+            if (j != i && ends[j] == ends[i])
+                clash = QStringLiteral("Два датчика получили бы адрес %1 на скорости %2 бод.")
+                            .arg(ends[i].first)
+                            .arg(ends[i].second);
+    }
+    if (!clash.isEmpty()) {
+        QMessageBox box(QMessageBox::Warning, windowTitle(), clash, QMessageBox::Ok, this);
+        box.exec();
+        return;
+    }
     std::vector<TWritePlan> plans;
-    for (const TDevice* const device : targets)
-        plans.push_back(PlanFor(set_, *device, host_.Bus().Protocol()));
+    oldAddresses_.clear();
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        plans.push_back(PlanFor(set_, ends[i].first, ends[i].second, host_.Bus().Protocol()));
+        oldAddresses_.push_back(targets[i]->AddressNumber());
+    }
     if (!host_.Bus().StartClone(targets, plans, host_.SelectedDevice()))
         return;
     targets_ = targets;
@@ -195,6 +258,11 @@ void TCloneDialog::OnTargetFinished(int index, TDevice*, const TOutcome& outcome
     if (!running_ || index < 0 || index >= CloneReport->rowCount())
         return;
     SetRow(index, ResultText(outcome), DifferingText(outcome.Differing));
+    // The address box follows a sensor that took a new address.
+    const int now = targets_[static_cast<std::size_t>(index)]->AddressNumber();
+    const int before = oldAddresses_[static_cast<std::size_t>(index)];
+    if (now != before)
+        host_.RenameEntry(QString::number(before), QString::number(now));
     CloneProgress->setValue(++finished_);
 }
 

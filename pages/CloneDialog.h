@@ -6,7 +6,10 @@
 #include <QDialog>
 #include <vector>
 
+class QCheckBox;
+class QComboBox;
 class QLabel;
+class QSpinBox;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
@@ -28,6 +31,11 @@ class TCloneDialog : public QDialog {
     QStringList ReportLines() const;
 
     QListWidget* CloneSensors;
+    // New addresses in a row from the first one, and one line speed for all; each sensor keeps
+    // its own otherwise.
+    QCheckBox* CheckBox_CloneAddresses;
+    QSpinBox* SpinBox_CloneFirstAddress;
+    QComboBox* ComboBox_CloneSpeed;
     QProgressBar* CloneProgress;
     QTableWidget* CloneReport;
     QPushButton* Button_CloneStart;
@@ -46,6 +54,7 @@ class TCloneDialog : public QDialog {
     TPageHost& host_;
     TParamImage set_;
     std::vector<TDevice*> targets_;
+    std::vector<int> oldAddresses_;
     int finished_ = 0;
     bool running_ = false;
 };

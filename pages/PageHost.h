@@ -22,6 +22,8 @@ class TPageHost {
     virtual TDevice* SelectedDevice() const = 0;
     // The chosen entry takes a new text and keeps its place, as a write of a new address leaves it.
     virtual void RenameSelected(const QString& text) = 0;
+    // The entry with text from, if there is one, takes text to and keeps its place.
+    virtual void RenameEntry(const QString& from, const QString& to) = 0;
 
     // Status bar panels 0 to 2.
     virtual void SetStatusText(int panel, const QString& text) = 0;

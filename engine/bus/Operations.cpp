@@ -2,6 +2,7 @@
 #include "bus/OperationContext.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
+#include "protocol/Frames.h"
 #include "protocol/RegisterMap.h"
 #include "serial/PortScan.h"
 #include "serial/TCommPortDriver.h"
@@ -211,9 +212,21 @@ TOutcome Clone(TOperationContext& c)
         c.SetDeadline(Clock::now() + std::chrono::milliseconds(c.Args().WatchdogMs));
         c.SwitchSpeed(device.ComPortSpeed.load());
         const int address = device.AddressNumber();
-        c.TargetFinished(static_cast<int>(index), address < 0
-                                                      ? OutcomeOf(TOutcomeKind::Failed)
-                                                      : WriteOne(c, device, c.Args().Plans[index], address));
+        if (address < 0) {
+            c.TargetFinished(static_cast<int>(index), OutcomeOf(TOutcomeKind::Failed));
+            continue;
+        }
+        // As a single write does: the record answers to its new address from the write on, and
+        // gets its old one back should the sensor not have taken the new one.
+        const TWritePlan& plan = c.Args().Plans[index];
+        const QByteArray oldText = device.AdressStr.load();
+        if (plan.NewAddress != address)
+            device.AdressStr = AddressText(plan.NewAddress);
+        const TOutcome outcome = WriteOne(c, device, plan, address);
+        if (outcome.Kind != TOutcomeKind::Done && outcome.Kind != TOutcomeKind::Differs &&
+            !outcome.AddressWritten)
+            device.AdressStr = oldText;
+        c.TargetFinished(static_cast<int>(index), outcome);
     }
     if (c.Args().ReturnTo)
         c.SwitchSpeed(c.Args().ReturnTo->ComPortSpeed.load());

@@ -83,9 +83,10 @@ class TSensorBus : public QObject, private TReceiveSink {
     // Every parameter of each sensor in turn, each at its own speed; then the line goes back to
     // the speed of returnTo.
     bool StartReadSeveral(const std::vector<TDevice*>& sensors, TDevice* returnTo);
-    // plans[i] written to sensors[i] in turn, each keeping its address and speed; each target's
-    // outcome comes as TargetFinished, the clone's own at its end. A target that fails does not
-    // keep the others from their turn.
+    // plans[i] written to sensors[i] in turn, at the address and speed each plan gives (a record
+    // takes its new address as a single write's does); each target's outcome comes as
+    // TargetFinished, the clone's own at its end. A target that fails does not keep the others
+    // from their turn. The caller sees to it that no two sensors end at one address.
     bool StartClone(const std::vector<TDevice*>& sensors, const std::vector<TWritePlan>& plans,
                     TDevice* returnTo);
     // A running clone ends once the sensor at hand is done; the rest are not touched.

@@ -244,6 +244,7 @@ TEST_P(EngineBusTest, ACloneSetsEverySensorAndKeepsItsAddress)
     SimFaults silent;
     silent.noAnswer = true;
     t.sim.setFaults(1, silent);
+    const int watchdog = t.bus.WatchdogTime();
     t.bus.SetWatchdogTime(500);
     ASSERT_TRUE(cloneAll(15));
     ASSERT_EQ(reported.size(), 3u);
@@ -264,6 +265,28 @@ TEST_P(EngineBusTest, ACloneSetsEverySensorAndKeepsItsAddress)
     EXPECT_EQ(reported.size(), 1u);
     EXPECT_EQ(t.sim.registers(0).get(SimReg::AveragePoints), 17);
     EXPECT_EQ(t.sim.registers(1).get(SimReg::AveragePoints), 13) << "untouched after the stop";
+
+    // New addresses in a row, and the slowest sensor at the first one's speed: the sensors and
+    // their records follow.
+    t.bus.SetWatchdogTime(watchdog);
+    plans.clear();
+    for (std::size_t i = 0; i < sensors.size(); ++i) {
+        const int speed = i == 1 ? 115200 : sensors[i]->ComPortSpeed.load();
+        TParamImage image = ImageOf(*sensors[0]);
+        Set(image, TParam::Address, static_cast<std::uint16_t>(20 + i));
+        Set(image, TParam::Uart, static_cast<std::uint16_t>(simCodeOfSpeed(speed)));
+        plans.push_back(WritePlanOfImage(image, 20 + static_cast<int>(i), speed, protocol, true));
+    }
+    reported.clear();
+    ASSERT_TRUE(t.Done([&] { return t.bus.StartClone(sensors, plans, sensors[0]); }));
+    ASSERT_EQ(reported.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(reported[static_cast<std::size_t>(i)].second.Kind, TOutcomeKind::Done) << i;
+        EXPECT_EQ(t.sim.status(i).address, 20 + i);
+        EXPECT_EQ(t.sim.status(i).speed, i == 2 ? 921600 : 115200);
+        EXPECT_EQ(sensors[static_cast<std::size_t>(i)]->AddressNumber(), 20 + i);
+        EXPECT_EQ(sensors[static_cast<std::size_t>(i)]->ComPortSpeed.load(), i == 2 ? 921600 : 115200);
+    }
 }
 
 // Ten seconds of a counter stream at the fastest line speed, a sample every 0.1 ms: every sample

@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -22,6 +23,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTimer>
 #include <array>
@@ -328,6 +330,32 @@ TEST_F(ParamSetPageTest, ACloneSetsThreeSensorsAndKeepsTheirAddresses)
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(saved.readAll()),
               lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+
+    // Addresses in a row from one the user picks; one that another sensor holds is refused first.
+    ModalBoxCloser closer;
+    ModalDriver<TCloneDialog> renumber([&](TCloneDialog& dialog) {
+        for (int row = 0; row < 2; ++row)
+            dialog.CloneSensors->item(row)->setCheckState(Qt::Checked);
+        dialog.CheckBox_CloneAddresses->setChecked(true);
+        dialog.ComboBox_CloneSpeed->setCurrentText(QStringLiteral("115200 бод"));
+        dialog.SpinBox_CloneFirstAddress->setValue(0x1B); // the second would take 28, held by the third
+        dialog.Button_CloneStart->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return closer.Texts().size() == 1; }));
+        dialog.SpinBox_CloneFirstAddress->setValue(40);
+        dialog.Button_CloneStart->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.Button_CloneSave->isEnabled(); }, 15000));
+        dialog.Button_CloneClose->click();
+    });
+    ASSERT_TRUE(WaitIdle());
+    form->TabSheet5->Action_Clone->trigger();
+    ASSERT_TRUE(renumber.driven);
+    EXPECT_EQ(closer.Texts().constFirst(),
+              QStringLiteral("Два датчика получили бы адрес 28 на скорости 115200 бод."));
+    EXPECT_EQ(bus.status(0).address, 40);
+    EXPECT_EQ(bus.status(1).address, 41);
+    EXPECT_EQ(bus.status(1).speed, LineSpeed);
+    EXPECT_EQ(bus.status(2).address, 0x1C);
+    EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("40"));
 }
 
 // Reads and writes are kept by themselves; "restore previous" puts back the set the last write

@@ -45,6 +45,13 @@ void TTestHost::RenameSelected(const QString& text)
         addresses_[selected_] = text;
 }
 
+void TTestHost::RenameEntry(const QString& from, const QString& to)
+{
+    const qsizetype at = addresses_.indexOf(from);
+    if (at >= 0)
+        addresses_[at] = to;
+}
+
 void TTestHost::SetStatusText(int panel, const QString& text)
 {
     status_.at(static_cast<std::size_t>(panel)) = text;

@@ -33,6 +33,7 @@ class TTestHost : public TPageHost {
     QString SelectedText() const override;
     TDevice* SelectedDevice() const override;
     void RenameSelected(const QString& text) override;
+    void RenameEntry(const QString& from, const QString& to) override;
     void SetStatusText(int panel, const QString& text) override;
     QString StatusText(int panel) const override;
     void ShowReceiveError(const QString& text) override { SetStatusText(2, text); }
