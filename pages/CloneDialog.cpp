@@ -90,8 +90,9 @@ TWritePlan PlanFor(const TParamImage& set, int address, int speed, TProtocol pro
 
 } // namespace
 
-TCloneDialog::TCloneDialog(TPageHost& host, const TParamImage& set, QWidget* parent)
-    : QDialog(parent), host_(host), set_(set)
+TCloneDialog::TCloneDialog(TPageHost& host, const TParamImage& set,
+                           std::function<void(TDevice&, const TParamImage&)> keep, QWidget* parent)
+    : QDialog(parent), host_(host), set_(set), keep_(std::move(keep))
 {
     setObjectName(QStringLiteral("CloneDialog"));
     setWindowTitle(QStringLiteral("Клонирование параметров"));
@@ -258,6 +259,9 @@ void TCloneDialog::OnTargetFinished(int index, TDevice*, const TOutcome& outcome
     if (!running_ || index < 0 || index >= CloneReport->rowCount())
         return;
     SetRow(index, ResultText(outcome), DifferingText(outcome.Differing));
+    TDevice& device = *targets_[static_cast<std::size_t>(index)];
+    if (outcome.Kind == TOutcomeKind::Done && keep_)
+        keep_(device, ImageOf(device));
     // The address box follows a sensor that took a new address.
     const int now = targets_[static_cast<std::size_t>(index)]->AddressNumber();
     const int before = oldAddresses_[static_cast<std::size_t>(index)];

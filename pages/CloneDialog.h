@@ -4,6 +4,7 @@
 // the report table says how each went. The report can be saved as text.
 #include "bus/Operation.h"
 #include <QDialog>
+#include <functional>
 #include <vector>
 
 class QCheckBox;
@@ -22,7 +23,9 @@ class TCloneDialog : public QDialog {
   public:
     // set: the page's parameters as registers; the address and line speed of each sensor replace
     // those of the set.
-    TCloneDialog(TPageHost& host, const TParamImage& set, QWidget* parent = nullptr);
+    // keep: called for each sensor that took the set, with the set as it now holds it.
+    TCloneDialog(TPageHost& host, const TParamImage& set,
+                 std::function<void(TDevice&, const TParamImage&)> keep, QWidget* parent = nullptr);
 
     void StartClick();
     void StopClick();
@@ -53,6 +56,7 @@ class TCloneDialog : public QDialog {
 
     TPageHost& host_;
     TParamImage set_;
+    std::function<void(TDevice&, const TParamImage&)> keep_;
     std::vector<TDevice*> targets_;
     std::vector<int> oldAddresses_;
     int finished_ = 0;

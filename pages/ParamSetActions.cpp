@@ -395,7 +395,17 @@ void TParamsPage::CloneClick()
     const std::optional<TParamImage> page = CheckedPageImage();
     if (!page)
         return;
-    TCloneDialog dialog(host_, *page, this);
+    // Each sensor that took the set keeps it in its history, as a write from the page does.
+    TCloneDialog dialog(
+        host_, *page,
+        [this](TDevice& device, const TParamImage& image) {
+            QString error;
+            const TParamSet set = ParamSetOf(TextsOfImage(image), IdentityOf(device, host_.Bus().Protocol()),
+                                             QStringLiteral("Veltrano " VELTRANO_VERSION));
+            if (!history_->Keep(set, TParamHistory::TEvent::Write, &error))
+                host_.SetStatusText(0, QStringLiteral("История не сохранена"));
+        },
+        this);
     dialog.exec();
 }
 

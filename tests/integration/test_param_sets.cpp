@@ -290,6 +290,7 @@ TEST_F(ParamSetPageTest, AComparisonMarksExactlyTheRowsThatDiffer)
 // and can be saved.
 TEST_F(ParamSetPageTest, ACloneSetsThreeSensorsAndKeepsTheirAddresses)
 {
+    QDir(TParamHistory::DefaultRoot()).removeRecursively();
     ASSERT_TRUE(Read());
     for (const int address : {0x1B, 0x1C}) {
         SimSensorConfig config;
@@ -326,6 +327,17 @@ TEST_F(ParamSetPageTest, ACloneSetsThreeSensorsAndKeepsTheirAddresses)
         EXPECT_EQ(bus.status(index).address, addresses[static_cast<std::size_t>(index)]);
     }
     EXPECT_EQ(bus.status(1).speed, 9600);
+    // Each sensor keeps the set in its history.
+    const TParamHistory history(TParamHistory::DefaultRoot(), 100);
+    for (int index = 0; index < 3; ++index) {
+        const std::vector<TParamHistory::TEntry> entries =
+            history.Entries(IdentityOf(*form->Bus().Devices().At(index), form->Bus().Protocol()));
+        ASSERT_FALSE(entries.empty()) << index;
+        EXPECT_EQ(entries.front().Event, TParamHistory::TEvent::Write);
+        const TParamSetRead kept = ReadParamSet(entries.front().Path);
+        ASSERT_TRUE(kept.Set);
+        EXPECT_EQ(kept.Set->Page.rows[ParamRow::MiddlePoint], QStringLiteral("42"));
+    }
     QFile saved(report);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(saved.readAll()),
