@@ -206,15 +206,20 @@ void TCloneDialog::StartClick()
         if (device && std::find(targets.begin(), targets.end(), device) == targets.end())
             ends.emplace_back(device->AddressNumber(), device->ComPortSpeed.load());
     }
+    // Nor on the way there: a sensor may not move onto the place another target still holds.
     QString clash;
     for (std::size_t i = 0; i < targets.size() && clash.isEmpty(); ++i) {
         if (ends[i].first > 255)
             clash = QStringLiteral("Адрес %1 больше 255.").arg(ends[i].first);
-        for (std::size_t j = 0; j < ends.size() && clash.isEmpty(); ++j)
-            if (j != i && ends[j] == ends[i])
+        for (std::size_t j = 0; j < ends.size() && clash.isEmpty(); ++j) {
+            const bool heldNow =
+                j < targets.size() && j != i &&
+                std::pair(targets[j]->AddressNumber(), targets[j]->ComPortSpeed.load()) == ends[i];
+            if ((j != i && ends[j] == ends[i]) || heldNow)
                 clash = QStringLiteral("Два датчика получили бы адрес %1 на скорости %2 бод.")
                             .arg(ends[i].first)
                             .arg(ends[i].second);
+        }
     }
     if (!clash.isEmpty()) {
         QMessageBox box(QMessageBox::Warning, windowTitle(), clash, QMessageBox::Ok, this);
