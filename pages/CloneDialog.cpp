@@ -2,6 +2,7 @@
 #include "bus/SensorBus.h"
 #include "pages/PageHost.h"
 #include "params/ParamSet.h"
+#include "params/ParamSetFile.h"
 #include "params/SaveWhole.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
@@ -61,15 +62,7 @@ QString DifferingText(const std::vector<TParam>& differing)
 {
     QStringList names;
     for (const TParam param : differing) {
-        QString name;
-        for (int row = 0; row < ParamRowCount; ++row)
-            if (ParamRows()[row].Param == param)
-                name = ParamRows()[row].Caption;
-        if (name.isEmpty())
-            name = param == TParam::DiscreetExit ? QStringLiteral("Настройка дискретных выходов")
-                   : param == TParam::ResultComputation ? QStringLiteral("Способ вычисления результата")
-                   : param == TParam::ObjectType ? QStringLiteral("Тип объекта")
-                                                 : ParamRows()[ParamRow::Correz].Caption;
+        const QString name = ParamPartName(param);
         if (!names.contains(name))
             names << name;
     }

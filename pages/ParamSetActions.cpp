@@ -1,6 +1,5 @@
 // The parameters page's work with parameter sets: saving the page to a file, loading a file onto
 // the page, and showing where a set differs from another.
-#include "Version.h"
 #include "bus/SensorBus.h"
 #include "pages/CloneDialog.h"
 #include "pages/PageHelpers.h"
@@ -38,14 +37,6 @@ const QColor DifferenceColor(255, 214, 214);
 QString SetFileFilter()
 {
     return QStringLiteral("Параметры датчика (*.%1);;Все файлы (*)").arg(QLatin1String(ParamSetSuffix));
-}
-
-// The texts of an image as the page would show them.
-TParamTexts TextsOfImage(const TParamImage& image)
-{
-    TDevice shown("00");
-    StoreImage(image, shown);
-    return ParamTextsOf(shown);
 }
 
 QString ItemText(const QStringList& items, int index)
@@ -138,7 +129,7 @@ void TParamsPage::SaveSetClick()
     if (path.isEmpty())
         return;
     QString error;
-    const TParamSet set = ParamSetOf(ParamPageTexts(), sensor, QStringLiteral("Veltrano " VELTRANO_VERSION));
+    const TParamSet set = ParamSetOf(ParamPageTexts(), sensor, ProgramName());
     if (!WriteParamSet(set, path, &error)) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Ошибка"), error, QMessageBox::Ok, this);
         box.exec();
@@ -254,8 +245,8 @@ void TParamsPage::ReportWriteDifferences(const TOutcome& outcome)
     const TDevice* const record = host_.SelectedDevice();
     if (!record)
         return;
-    const TParamTexts written = TextsOfImage(writtenImage_);
-    const TParamTexts read = TextsOfImage(ImageOf(*record));
+    const TParamTexts written = ParamTextsOf(writtenImage_);
+    const TParamTexts read = ParamTextsOf(ImageOf(*record));
     MarkDifferences(read, outcome.Differing, QStringLiteral("Прочитано из датчика"));
     QStringList lines;
     for (const int row : markedRows_)
@@ -292,7 +283,7 @@ void TParamsPage::ShowComparison(const TParamImage& page, const TParamImage& oth
 {
     // The derived row follows its two registers; the address and the line speed are the sensor's own.
     std::vector<TParam> differing = ImageDifferences(page, other);
-    MarkDifferences(TextsOfImage(other), differing, otherName);
+    MarkDifferences(ParamTextsOf(other), differing, otherName);
     const std::size_t count = markedRows_.size() + markedGroups_.size();
     host_.SetStatusText(1, count == 0 ? QStringLiteral("Сравнение: различий нет")
                                       : QStringLiteral("Сравнение: отличаются %1").arg(count));
@@ -400,8 +391,8 @@ void TParamsPage::CloneClick()
         host_, *page,
         [this](TDevice& device, const TParamImage& image) {
             QString error;
-            const TParamSet set = ParamSetOf(TextsOfImage(image), IdentityOf(device, host_.Bus().Protocol()),
-                                             QStringLiteral("Veltrano " VELTRANO_VERSION));
+            const TParamSet set =
+                ParamSetOf(ParamTextsOf(image), IdentityOf(device, host_.Bus().Protocol()), ProgramName());
             if (!history_->Keep(set, TParamHistory::TEvent::Write, &error))
                 host_.SetStatusText(0, QStringLiteral("История не сохранена"));
         },
@@ -414,8 +405,7 @@ void TParamsPage::KeepInHistory(const TParamTexts& texts, bool written)
     const TDevice* const record = host_.SelectedDevice();
     if (!record || !::Correct_Enter_Param(texts).Passed)
         return;
-    const TParamSet set = ParamSetOf(texts, IdentityOf(*record, host_.Bus().Protocol()),
-                                     QStringLiteral("Veltrano " VELTRANO_VERSION));
+    const TParamSet set = ParamSetOf(texts, IdentityOf(*record, host_.Bus().Protocol()), ProgramName());
     QString error;
     if (!history_->Keep(set, written ? TParamHistory::TEvent::Write : TParamHistory::TEvent::Read, &error))
         host_.SetStatusText(0, QStringLiteral("История не сохранена"));

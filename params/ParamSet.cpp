@@ -298,6 +298,13 @@ TParamTexts ParamTextsOf(const TDevice& record)
     return page;
 }
 
+TParamTexts ParamTextsOf(const TParamImage& image)
+{
+    TDevice shown("00");
+    StoreImage(image, shown);
+    return ParamTextsOf(shown);
+}
+
 bool ParamInteger(const QString& text, std::int64_t& value)
 {
     const auto number = DecimalNumber(text.trimmed().toLatin1(), true);

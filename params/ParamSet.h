@@ -94,6 +94,8 @@ void StoreCorrection(const TCorrection& correction, TDevice& record);
 // Raw -> text. A raw value outside its table gives an empty row or no selection. Rows 7 and 9
 // use the locale's decimal separator.
 TParamTexts ParamTextsOf(const TDevice& record);
+// The same for raw values alone.
+TParamTexts ParamTextsOf(const TParamImage& image);
 
 // A whole cell text that is a decimal integer: blanks around it, an optional sign, up to 18
 // digits. False for anything else.

@@ -1,4 +1,5 @@
 #include "params/ParamSetFile.h"
+#include "Version.h"
 #include "params/ParamValidation.h"
 #include "params/SaveWhole.h"
 #include "protocol/DeviceUnit.h"
@@ -78,8 +79,9 @@ TParamSetRead Failed(const QString& message, int row = -1)
     return read;
 }
 
-// What the page calls the part of it that a parameter or a failed check concerns.
-QString PartName(TParam param)
+} // namespace
+
+QString ParamPartName(TParam param)
 {
     for (int row = 0; row < ParamRowCount; ++row)
         if (ParamRows()[row].Param == param)
@@ -97,6 +99,8 @@ QString PartName(TParam param)
         return QString::fromLatin1(RegisterNames[static_cast<std::size_t>(param)]);
     }
 }
+
+namespace {
 
 QString PartName(const TParamCheck& check)
 {
@@ -175,6 +179,11 @@ TSensorIdentity IdentityOf(const TDevice& record, TProtocol protocol)
     return identity;
 }
 
+QString ProgramName()
+{
+    return QStringLiteral("Veltrano " VELTRANO_VERSION);
+}
+
 QString SensorName(const TSensorIdentity& sensor)
 {
     const QString model = sensor.Model.isEmpty() ? QStringLiteral("без модели") : sensor.Model;
@@ -191,9 +200,7 @@ TParamSet ParamSetOf(const TParamTexts& page, const TSensorIdentity& sensor, con
     set.Registers = ImageFromPage(page, TProtocol::Modbus, nullptr);
     // The derived row is never written: it is kept as the registers give it, whatever the page
     // showed before its last recalculation.
-    TDevice shown("00");
-    StoreImage(set.Registers, shown);
-    set.Page.rows[ParamRow::OutputPeriod] = ParamTextsOf(shown).rows[ParamRow::OutputPeriod];
+    set.Page.rows[ParamRow::OutputPeriod] = ParamTextsOf(set.Registers).rows[ParamRow::OutputPeriod];
     return set;
 }
 
@@ -320,9 +327,7 @@ TParamSetRead ParseParamSet(const QByteArray& content, const QString& fileName)
 
     // Texts and registers must tell the same: the registers as the page shows them, and the page
     // as the registers hold it.
-    TDevice shown("00");
-    StoreImage(set.Registers, shown);
-    const TParamTexts fromRegisters = ParamTextsOf(shown);
+    const TParamTexts fromRegisters = ParamTextsOf(set.Registers);
     for (int row = 0; row < ParamRowCount; ++row) {
         const auto index = static_cast<std::size_t>(row);
         if (fromRegisters.rows[index] != set.Page.rows[index])
@@ -338,7 +343,7 @@ TParamSetRead ParseParamSet(const QByteArray& content, const QString& fileName)
     const std::vector<TParam> differ =
         ImageDifferences(ImageFromPage(set.Page, TProtocol::Modbus, nullptr), set.Registers);
     if (!differ.empty())
-        return Failed(RegisterMismatch(fileName, PartName(differ.front())));
+        return Failed(RegisterMismatch(fileName, ParamPartName(differ.front())));
     TParamSetRead read;
     read.Set = set;
     return read;

@@ -28,6 +28,10 @@ struct TSensorIdentity {
     double Distance = 0;
 };
 TSensorIdentity IdentityOf(const TDevice& record, TProtocol protocol);
+// What the page calls the row or group that holds a parameter.
+QString ParamPartName(TParam param);
+// The name and version of this program, as the files it writes say.
+QString ProgramName();
 // "VLT-250 № 210341, адрес 1" as messages name a sensor.
 QString SensorName(const TSensorIdentity& sensor);
 
