@@ -72,13 +72,7 @@ QString DifferingText(const std::vector<TParam>& differing)
 // The set with the address and line speed the sensor is to have.
 TWritePlan PlanFor(const TParamImage& set, int address, int speed, TProtocol protocol)
 {
-    TParamImage image = set;
-    image[static_cast<std::size_t>(TParam::Address)] = static_cast<std::uint16_t>(address);
-    const auto& bauds = UartBauds();
-    const auto at = std::find(bauds.begin(), bauds.end(), speed);
-    if (at != bauds.end())
-        image[static_cast<std::size_t>(TParam::Uart)] = static_cast<std::uint16_t>(at - bauds.begin() + 1);
-    return WritePlanOfImage(image, address, speed, protocol, true);
+    return WritePlanOfImage(ImageAt(set, address, speed), address, speed, protocol, true);
 }
 
 } // namespace

@@ -173,7 +173,11 @@ void TSearchPage::Button5Click()
     host_.SetStatusText(1, QStringLiteral("Поиск..."));
     ListView1->clear();
     try {
-        if (host_.Bus().StartSearch({host_.PortPath(), input.delay, input.range}))
+        TSearchParams params;
+        params.Port = host_.PortPath();
+        params.DelayMs = input.delay;
+        params.Range = input.range;
+        if (host_.Bus().StartSearch(params))
             return;
         qCWarning(lcPages) << "bus search not started: the port does not open";
     } catch (const std::exception& e) {

@@ -363,3 +363,13 @@ int LineSpeedOf(const QString& uartText)
 {
     return UartBauds()[static_cast<std::size_t>(ListIndex(UartTexts(), uartText, UartDefault - 1))];
 }
+
+TParamImage ImageAt(TParamImage image, int address, int speed)
+{
+    image[static_cast<std::size_t>(TParam::Address)] = static_cast<std::uint16_t>(address);
+    const auto& bauds = UartBauds();
+    const auto at = std::find(bauds.begin(), bauds.end(), speed);
+    if (at != bauds.end())
+        image[static_cast<std::size_t>(TParam::Uart)] = static_cast<std::uint16_t>(at - bauds.begin() + 1);
+    return image;
+}

@@ -119,3 +119,6 @@ QByteArray ModbusFlagBytes(const TParamTexts& page);
 QByteArray ModbusBlockBytes(const TParamTexts& page);
 // The line speed in baud that the text of row 6 sets; 115200 for any other text.
 int LineSpeedOf(const QString& uartText);
+// The image with the address and line speed a sensor is to have; a speed not among UartBauds
+// leaves the line speed register as it is.
+TParamImage ImageAt(TParamImage image, int address, int speed);

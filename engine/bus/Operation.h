@@ -53,6 +53,9 @@ struct TOutcome {
     // A verified write: true once the read-back was compared; the parameters that differ.
     bool Verified = false;
     std::vector<TParam> Differing;
+    // A parameter write: how many of its requests the sensor acknowledged (Stopped: before the
+    // stop asked for after the register at hand).
+    int Written = 0;
 };
 
 inline TOutcome OutcomeOf(TOutcomeKind kind, std::uint8_t exceptionCode = 0)
@@ -89,7 +92,13 @@ struct TSearchParams {
     QString Port;    // device path
     int DelayMs = 0; // pause after each probe; below 10 counts as 10
     int Range = 0;   // highest address probed
+    int First = 1;   // lowest address probed
+    // The line speeds probed, in this order; empty: all eight.
+    std::vector<int> Speeds;
 };
+
+// The eight line speeds a search probes, slowest first.
+const std::vector<int>& SearchSpeeds();
 
 Q_DECLARE_METATYPE(TOperationCode)
 Q_DECLARE_METATYPE(TOutcome)

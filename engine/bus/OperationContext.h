@@ -70,6 +70,8 @@ class TOperationContext {
     void TargetFinished(int index, const TOutcome& outcome);
     // The user has asked a clone to stop once the sensor at hand is done.
     bool StopAfterCurrent() const;
+    // The user has asked a write to stop once the register at hand is written.
+    bool StopWriteAfterCurrent() const;
 
     bool Stopped() const;
     // The watchdog of the next steps: the search gives each probe pass and its identification

@@ -6,7 +6,6 @@
 #include "protocol/RegisterMap.h"
 #include "serial/PortScan.h"
 #include "serial/TCommPortDriver.h"
-#include <array>
 #include <pthread.h>
 #include <thread>
 
@@ -23,7 +22,6 @@ constexpr auto StreamStopSettle = 100ms;
 constexpr int SwitchPauseBits = 200;
 // A begun answer is taken for complete once the line has been quiet this long.
 constexpr auto QuietLine = 3ms;
-constexpr std::array<int, 8> SearchSpeeds{9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
 // A probe pass and the identification may each take 100 times the search delay per address.
 constexpr int SearchWatchdogFactor = 100;
 
@@ -126,12 +124,15 @@ bool SwitchForAnswer(TOperationContext& c, TDevice& device, const TRequestPtr& r
 }
 
 // The address write goes to the old address and its echo comes from the new one; every later
-// write goes to the new address. The line speed is written last.
+// write goes to the new address. The line speed is written last. A stop asked for meanwhile
+// lets the register at hand finish and sends no more.
 TOutcome WriteStandard(TOperationContext& c, TDevice& device, const TWritePlan& plan, int oldAddress,
-                       bool& addressWritten)
+                       bool& addressWritten, int& written)
 {
     const QByteArray addressRegister = RegisterOf(TParam::Address).StdLow;
     for (std::size_t i = 0; i < plan.Standard.size(); ++i) {
+        if (c.StopWriteAfterCurrent())
+            return OutcomeOf(TOutcomeKind::Stopped);
         const TRegisterWrite& write = plan.Standard[i];
         const int to = addressWritten ? plan.NewAddress : oldAddress;
         const int from = write.Register == addressRegister ? plan.NewAddress : to;
@@ -141,6 +142,7 @@ TOutcome WriteStandard(TOperationContext& c, TDevice& device, const TWritePlan& 
             return c.Failure(request);
         if (!Answered(c.Wait(request)))
             return c.Failure(request);
+        ++written;
         if (write.Register == addressRegister)
             addressWritten = true;
     }
@@ -150,15 +152,19 @@ TOutcome WriteStandard(TOperationContext& c, TDevice& device, const TWritePlan& 
 // Both writes go to the old address and are answered from it; the sensor takes its new address
 // with the block.
 TOutcome WriteModbus(TOperationContext& c, TDevice& device, const TWritePlan& plan, int address,
-                     bool& addressWritten)
+                     bool& addressWritten, int& written)
 {
     const TRequestPtr flags = Requests::WriteFlags(device, address, plan.Flags);
     if (!Answered(c.Transact(flags)))
         return c.Failure(flags);
+    ++written;
+    if (c.StopWriteAfterCurrent())
+        return OutcomeOf(TOutcomeKind::Stopped);
     const TRequestPtr block = Requests::WriteBlock(device, address, plan.Block);
     c.Send(block);
     if (!SwitchForAnswer(c, device, block, plan.NewSpeed) || !Answered(c.Wait(block)))
         return c.Failure(block);
+    ++written;
     addressWritten = true;
     return Done();
 }
@@ -167,15 +173,20 @@ TOutcome WriteModbus(TOperationContext& c, TDevice& device, const TWritePlan& pl
 TOutcome WriteOne(TOperationContext& c, TDevice& device, const TWritePlan& plan, int oldAddress)
 {
     bool addressWritten = false;
+    int written = 0;
     TOutcome outcome = c.Protocol() == TProtocol::Modbus
-                           ? WriteModbus(c, device, plan, oldAddress, addressWritten)
-                           : WriteStandard(c, device, plan, oldAddress, addressWritten);
+                           ? WriteModbus(c, device, plan, oldAddress, addressWritten, written)
+                           : WriteStandard(c, device, plan, oldAddress, addressWritten, written);
+    // Stopped after the last register: written, but not read back.
+    if (outcome.Kind == TOutcomeKind::Done && c.StopWriteAfterCurrent())
+        outcome = OutcomeOf(TOutcomeKind::Stopped);
     if (outcome.Kind == TOutcomeKind::Done && plan.Verify) {
         // The read-back is a step of its own, under a watchdog of its own.
         c.SetDeadline(Clock::now() + std::chrono::milliseconds(c.Args().WatchdogMs));
         outcome = ReadParametersOf(c, device);
     }
     outcome.AddressWritten = addressWritten;
+    outcome.Written = written;
     return outcome;
 }
 
@@ -298,7 +309,7 @@ bool ProbePass(TOperationContext& c, int speed)
         return true; // the line does not take this speed: the next one is probed
     const TSearchParams& search = c.Args().Search;
     const auto pause = std::chrono::milliseconds(c.Args().ProbePauseMs);
-    for (int address = 1; address <= search.Range; ++address) {
+    for (int address = search.First; address <= search.Range; ++address) {
         c.ReportSearchProgress(address, speed, search.Range);
         c.Send(Requests::Probe(address, c.Protocol()));
         if (!c.Pause(pause))
@@ -317,10 +328,10 @@ bool ProbePass(TOperationContext& c, int speed)
 TOutcome Search(TOperationContext& c)
 {
     const TSearchParams& search = c.Args().Search;
-    const auto watchdog =
-        std::chrono::milliseconds(std::int64_t{search.Range} * search.DelayMs * SearchWatchdogFactor);
+    const auto watchdog = std::chrono::milliseconds(std::int64_t{search.Range - search.First + 1} *
+                                                    search.DelayMs * SearchWatchdogFactor);
     c.SetSearching(true);
-    for (const int speed : SearchSpeeds) {
+    for (const int speed : search.Speeds.empty() ? SearchSpeeds() : search.Speeds) {
         // A pass that outlasts its watchdog ends silently and the search goes on.
         c.SetDeadline(Clock::now() + watchdog);
         if (!ProbePass(c, speed) && c.Stopped())
@@ -365,6 +376,12 @@ TWritePlan WritePlanOfImage(const TParamImage& image, int newAddress, int newSpe
     if (verify)
         plan.Verify = image;
     return plan;
+}
+
+const std::vector<int>& SearchSpeeds()
+{
+    static const std::vector<int> speeds{9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
+    return speeds;
 }
 
 const char* WorkerName(TOperationCode code)

@@ -122,6 +122,11 @@ bool TOperationContext::StopAfterCurrent() const
     return bus_.stopAfterCurrent_;
 }
 
+bool TOperationContext::StopWriteAfterCurrent() const
+{
+    return bus_.stopWriteAfterCurrent_;
+}
+
 void TOperationContext::Report(TProgress step)
 {
     Post([bus = &bus_, code = args_.Code, step] { emit bus->Progress(code, step); });
@@ -275,6 +280,7 @@ bool TSensorBus::StartWrite(TDevice* device, const TWritePlan& plan)
     operation->args.OldAddress = device->AddressNumber();
     if (operation->args.OldAddress < 0 || plan.NewAddress < 0 || plan.NewAddress > 255)
         return false;
+    stopWriteAfterCurrent_ = false;
     const QByteArray oldText = device->AdressStr.load();
     device->AdressStr = AddressText(plan.NewAddress);
     if (Launch(std::move(operation)))
@@ -285,8 +291,12 @@ bool TSensorBus::StartWrite(TDevice* device, const TWritePlan& plan)
 
 bool TSensorBus::StartSearch(const TSearchParams& params)
 {
-    if (!CanLaunch(TOperationCode::Search) || params.Range < 1 || params.Range > 255 || params.DelayMs < 1)
+    if (!CanLaunch(TOperationCode::Search) || params.Range < 1 || params.Range > 255 || params.DelayMs < 1 ||
+        params.First < 1 || params.First > params.Range)
         return false;
+    for (const int speed : params.Speeds)
+        if (std::find(SearchSpeeds().begin(), SearchSpeeds().end(), speed) == SearchSpeeds().end())
+            return false;
     auto operation = std::make_unique<TOperation>();
     operation->args.Code = TOperationCode::Search;
     operation->args.Search = params;
@@ -346,6 +356,7 @@ bool TSensorBus::StartClone(const std::vector<TDevice*>& sensors, const std::vec
     operation->args.Plans = plans;
     operation->args.ReturnTo = returnTo;
     stopAfterCurrent_ = false;
+    stopWriteAfterCurrent_ = false;
     return Launch(std::move(operation));
 }
 

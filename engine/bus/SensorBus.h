@@ -91,6 +91,9 @@ class TSensorBus : public QObject, private TReceiveSink {
                     TDevice* returnTo);
     // A running clone ends once the sensor at hand is done; the rest are not touched.
     void StopCloneAfterCurrent() { stopAfterCurrent_ = true; }
+    // A running write ends once the register at hand is written, as Stopped with the count of
+    // what the sensor took in TOutcome::Written; in a clone, so do the writes of the sensors left.
+    void StopWriteAfterCurrentRegister() { stopWriteAfterCurrent_ = true; }
 
     // Stops the operation, waits for its worker, closes the port. Nothing is reported after it.
     void Shutdown();
@@ -187,6 +190,7 @@ class TSensorBus : public QObject, private TReceiveSink {
     bool streamRunning_ = false;
     int watchdogMs_ = DefaultWatchdogMs;
     std::atomic<bool> stopAfterCurrent_{false};
+    std::atomic<bool> stopWriteAfterCurrent_{false};
     int probeDelayMs_ = 0;
 };
 

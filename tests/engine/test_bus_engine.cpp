@@ -53,7 +53,15 @@ class TBusUnderTest {
         });
     }
 
-    bool StartSearch(int range) { return bus.StartSearch({sim.slavePath(), 10, range}); }
+    TSearchParams Search(int range) const
+    {
+        TSearchParams params;
+        params.Port = sim.slavePath();
+        params.DelayMs = 10;
+        params.Range = range;
+        return params;
+    }
+    bool StartSearch(int range) { return bus.StartSearch(Search(range)); }
     // Waits for the running operation's end and for the bus to take the next one.
     std::optional<TOutcome> End(int ms = 15000)
     {
@@ -192,6 +200,46 @@ TEST_P(EngineBusTest, AVerifiedWriteNamesWhatTheSensorDidNotTake)
     EXPECT_EQ(outcome->Kind, TOutcomeKind::Differs);
     EXPECT_EQ(outcome->Differing, std::vector<TParam>{TParam::Constant});
     EXPECT_EQ(RawOf(TParam::MiddlePoint, *a), 11) << "the record holds what was read back";
+}
+
+// A stop asked for while a write runs lets the register at hand finish and sends no more: the
+// outcome counts what the sensor took, and the sensor holds exactly that.
+TEST_P(EngineBusTest, AStoppedWriteEndsAfterTheRegisterAtHand)
+{
+    const TProtocol protocol = GetParam();
+    TBusUnderTest t({Sensor(2, 115200)});
+    ASSERT_TRUE(t.started);
+    t.bus.SetProtocol(protocol);
+    TDevice* const a = t.bus.Devices().Append("02", 115200);
+    ASSERT_TRUE(t.bus.SetLineSpeed(115200));
+    t.bus.Driver().setComPort(t.sim.slavePath());
+    ASSERT_TRUE(t.bus.Driver().Connect());
+    ASSERT_TRUE(t.Done(TOperationCode::ReadParameters, a));
+    const TParamImage before = ImageOf(*a);
+
+    TParamImage written = before;
+    Set(written, TParam::GaugeOnOff, 1 - RawOf(TParam::GaugeOnOff, *a)); // register 02
+    Set(written, TParam::MiddlePoint, 9);                                // far behind it
+    // Standard: stopped while the third register is written; Modbus: while the flag register is.
+    const int stopAt = protocol == TProtocol::Modbus ? 1 : 3;
+    int sent = 0;
+    QObject::connect(&t.bus, &TSensorBus::RequestSent, &t.bus, [&] {
+        if (++sent == stopAt)
+            t.bus.StopWriteAfterCurrentRegister();
+    });
+    ASSERT_TRUE(t.bus.StartWrite(a, WritePlanOfImage(written, 2, 115200, protocol, true)));
+    const std::optional<TOutcome> outcome = t.End();
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->Kind, TOutcomeKind::Stopped);
+    EXPECT_EQ(outcome->Written, stopAt);
+    EXPECT_EQ(sent, stopAt) << "nothing is sent after the register at hand";
+    EXPECT_FALSE(outcome->Verified);
+
+    ASSERT_TRUE(t.Done(TOperationCode::ReadParameters, a));
+    EXPECT_EQ(RawOf(TParam::MiddlePoint, *a), before[static_cast<std::size_t>(TParam::MiddlePoint)]);
+    // The standard write has taken registers 01..03, the Modbus one the flag register: both hold
+    // the switch.
+    EXPECT_EQ(RawOf(TParam::GaugeOnOff, *a), written[static_cast<std::size_t>(TParam::GaugeOnOff)]);
 }
 
 // One set written to three sensors on three speeds, each read back; a sensor that falls silent is
@@ -359,6 +407,26 @@ TEST(EngineSearchTest, AnswersHandledLateKeepTheSpeedTheyArrivedAt)
     EXPECT_GE(stalls, 5);
     EXPECT_EQ(t.Found(), (TFound{{1, 9600}, {2, 57600}, {3, 460800}, {5, 115200}, {4, 921600}}));
     EXPECT_EQ(t.bus.Devices().FindByNumber(3)->Model.trimmed(), QByteArray("VLT")) << "identified";
+}
+
+// A search can be narrowed to a span of addresses and some line speeds: nothing else is probed.
+TEST(EngineSearchTest, ProbesOnlyTheAddressesAndSpeedsAskedFor)
+{
+    TBusUnderTest t({Sensor(5, 9600), Sensor(5, 115200), Sensor(6, 115200), Sensor(4, 921600)});
+    ASSERT_TRUE(t.started);
+    TSearchParams params = t.Search(5);
+    params.First = 5;
+    params.Speeds = {115200, 921600};
+    ASSERT_TRUE(t.Done([&] { return t.bus.StartSearch(params); }));
+    EXPECT_EQ(t.Found(), (TFound{{5, 115200}}));
+    for (const SimFrameRecord& frame : t.sim.frames())
+        EXPECT_TRUE(frame.speed == 115200 || frame.speed == 921600) << frame.speed;
+
+    params.Speeds = {12345};
+    EXPECT_FALSE(t.bus.StartSearch(params)) << "no such line speed";
+    params.Speeds = {};
+    params.First = 6;
+    EXPECT_FALSE(t.bus.StartSearch(params)) << "an empty span";
 }
 
 INSTANTIATE_TEST_SUITE_P(BothProtocols, EngineBusTest,
