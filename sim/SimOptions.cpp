@@ -2,6 +2,8 @@
 
 #include "sim/SimRegisters.h"
 
+#include <algorithm>
+
 namespace {
 
 std::optional<long long> parseInteger(const QString& text, long long min, long long max)
@@ -20,6 +22,20 @@ std::optional<double> parseNumber(const QString& text)
     bool ok = false;
     const double value = text.toDouble(&ok);
     return ok ? std::optional(value) : std::nullopt;
+}
+
+// Exactly two hex digits, the way a register code is written in a standard request ("07", "1E").
+std::optional<int> parseRegisterCode(const QString& text)
+{
+    const auto hexDigit = [](QChar c) {
+        return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+    };
+    if (text.size() != 2 || !std::all_of(text.begin(), text.end(), hexDigit))
+        return std::nullopt;
+    const int code = text.toInt(nullptr, 16);
+    if (code < SimReg::First || code > SimReg::Last)
+        return std::nullopt;
+    return code;
 }
 
 bool fail(QString* error, const QString& message)
@@ -138,6 +154,16 @@ bool parseFaultKind(const QString& item, SimFaults& faults, QString* error)
         if (!v)
             return bad();
         faults.modbusException = static_cast<int>(*v);
+    } else if (kind == QLatin1String("stuck")) {
+        const auto code = parseRegisterCode(value);
+        if (!code)
+            return bad();
+        faults.stuckRegister = *code;
+    } else if (kind == QLatin1String("silentafter")) {
+        const auto v = parseInteger(value, 0, 100'000);
+        if (!v)
+            return bad();
+        faults.framesBeforeSilence = static_cast<int>(*v);
     } else {
         return fail(error, QStringLiteral("--fault: unknown fault \"%1\"").arg(kind));
     }
@@ -259,6 +285,9 @@ QString simUsage()
         "  split=N[/MS]     pauses MS milliseconds (default 50) after the first N bytes of an answer\n"
         "  ignorestop       a running stream does not hear the stop request\n"
         "  exception=CODE   answers every Modbus request with this exception code\n"
+        "  stuck=REG        acknowledges writes to register REG (two hex digits, 01..22) in either\n"
+        "                   protocol but keeps its old value\n"
+        "  silentafter=N    takes N more frames addressed to it (0..100000), then hears nothing\n"
         "  e.g. --fault 2:delay=500 --fault 26@921600:split=3/20,garbage=FF\n"
         "\n"
         "A sensor answers only while the port runs at its speed, only frames addressed to it;\n"

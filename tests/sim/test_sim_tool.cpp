@@ -72,9 +72,15 @@ TEST(SimTool, ExplainsItselfAndRefusesBadArguments)
     };
     const Case cases[] = {
         {{"--help"}, 0, "--link PATH"},
+        {{"--help"}, 0, "stuck=REG"},
+        {{"--help"}, 0, "silentafter=N"},
         {{"--link", "/tmp/unused", "--sensor", "speed=1234"}, 2, "speed=1234"},
         {{"--sensor", "addr=1"}, 2, "--link is required"},
         {{"--link", "/tmp/unused", "--fault", "9:silent"}, 2, "no sensor at address 9"},
+        {{"--link", "/tmp/unused", "--fault", "1:stuck=23"}, 2, "bad value in \"stuck=23\""},
+        {{"--link", "/tmp/unused", "--fault", "1:silentafter=100001"},
+         2,
+         "bad value in \"silentafter=100001\""},
     };
     for (const Case& c : cases) {
         QProcess tool;

@@ -269,7 +269,8 @@ TEST(SimOptions, ParsesSensorsFaultsAndLink)
          "addr=0x1A,speed=19200,model=VLT-250,range=250,distance=400,serial=7,"
          "mode=counter,value=5,type=8,period=3,n=2",
          "--fault",
-         "26@19200:delay=500,garbage=FF00,split=3/20,lowercase,badcrc,ignorestop,exception=4,silent",
+         "26@19200:delay=500,garbage=FF00,split=3/20,lowercase,badcrc,ignorestop,exception=4,silent,"
+         "stuck=1E,silentafter=12",
          "--log"},
         &error);
     ASSERT_TRUE(options) << error.toStdString();
@@ -302,7 +303,35 @@ TEST(SimOptions, ParsesSensorsFaultsAndLink)
     expected.ignoreStop = true;
     expected.modbusException = 4;
     expected.noAnswer = true;
+    expected.stuckRegister = 0x1E;
+    expected.framesBeforeSilence = 12;
     EXPECT_EQ(f.faults, expected);
+}
+
+TEST(SimOptions, FaultValuesAtTheirBounds)
+{
+    struct Case {
+        const char* fault;
+        int stuckRegister;
+        int framesBeforeSilence;
+    };
+    // silentafter=0 differs from the default -1: the very next frame already goes unheard.
+    const Case cases[] = {
+        {"1:stuck=01", 0x01, -1},
+        {"1:stuck=22", 0x22, -1},
+        {"1:stuck=0a", 0x0A, -1},
+        {"1:silentafter=0", 0, 0},
+        {"1:silentafter=100000", 0, 100000},
+    };
+    for (const Case& c : cases) {
+        QString error;
+        const std::optional<SimOptions> options =
+            simParseOptions({"--link", "x", "--fault", c.fault}, &error);
+        ASSERT_TRUE(options) << c.fault << ": " << error.toStdString();
+        ASSERT_EQ(options->faults.size(), 1u);
+        EXPECT_EQ(options->faults[0].faults.stuckRegister, c.stuckRegister) << c.fault;
+        EXPECT_EQ(options->faults[0].faults.framesBeforeSilence, c.framesBeforeSilence) << c.fault;
+    }
 }
 
 TEST(SimOptions, RejectsWhatItCannotUse)
@@ -326,6 +355,16 @@ TEST(SimOptions, RejectsWhatItCannotUse)
         {{"--link", "x", "--fault", "1:wobble"}, "wobble"},
         {{"--link", "x", "--fault", "1:garbage=F"}, "garbage=F"},
         {{"--link", "x", "--fault", "1:split=0"}, "split=0"},
+        {{"--link", "x", "--fault", "1:stuck=00"}, "stuck=00"},
+        {{"--link", "x", "--fault", "1:stuck=23"}, "stuck=23"},
+        {{"--link", "x", "--fault", "1:stuck=7"}, "stuck=7"},
+        {{"--link", "x", "--fault", "1:stuck=007"}, "stuck=007"},
+        {{"--link", "x", "--fault", "1:stuck=0x07"}, "stuck=0x07"},
+        {{"--link", "x", "--fault", "1:stuck=+7"}, "stuck=+7"},
+        {{"--link", "x", "--fault", "1:stuck"}, "stuck"},
+        {{"--link", "x", "--fault", "1:silentafter=-1"}, "silentafter=-1"},
+        {{"--link", "x", "--fault", "1:silentafter=100001"}, "silentafter=100001"},
+        {{"--link", "x", "--fault", "1:silentafter=many"}, "silentafter=many"},
         {{"--link", "x", "--frobnicate"}, "--frobnicate"},
     };
     for (const Case& c : cases) {
