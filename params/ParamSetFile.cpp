@@ -96,8 +96,13 @@ QString ParamPartName(TParam param)
     case TParam::CorrectionSign:
         return ParamRows()[ParamRow::Correz].Caption;
     default:
-        return QString::fromLatin1(RegisterNames[static_cast<std::size_t>(param)]);
+        return RegisterName(param);
     }
+}
+
+QString RegisterName(TParam param)
+{
+    return QString::fromLatin1(RegisterNames[static_cast<std::size_t>(param)]);
 }
 
 namespace {

@@ -30,6 +30,8 @@ struct TSensorIdentity {
 TSensorIdentity IdentityOf(const TDevice& record, TProtocol protocol);
 // What the page calls the row or group that holds a parameter.
 QString ParamPartName(TParam param);
+// The name of a register in the file ("Uart"), for tools that name parameters to machines.
+QString RegisterName(TParam param);
 // The name and version of this program, as the files it writes say.
 QString ProgramName();
 // "VLT-250 № 210341, адрес 1" as messages name a sensor.
