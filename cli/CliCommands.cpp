@@ -10,6 +10,7 @@
 #include "params/ParamSetFile.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
+#include "protocol/Frames.h"
 #include "serial/PortDetails.h"
 #include "serial/PortScan.h"
 #include <QDateTime>
@@ -126,7 +127,7 @@ int Search(const TCliArgs& args, TInterrupt& interrupt)
     TCliFailure failure;
     if (!session.Prepare(failure))
         return Fail(failure);
-    const TOutcome outcome = session.Search(1, args.Bound, failure);
+    const TOutcome outcome = session.Search(1, args.Bound, session.CommandSpeeds(), failure);
     if (outcome.Kind == TOutcomeKind::Failed)
         return Fail(failure);
     if (args.Json) {
@@ -164,7 +165,7 @@ int Inventory(const TCliArgs& args, TInterrupt& interrupt)
                                  loop.quit();
                          });
         if (session.Prepare(failures[index]))
-            session.StartSearch(1, args.Bound, failures[index]);
+            session.StartSearch(1, args.Bound, session.CommandSpeeds(), failures[index]);
     }
     bool interrupted = false;
     QObject::connect(&interrupt, &TInterrupt::Raised, &loop, [&] {
@@ -375,6 +376,21 @@ int Write(const TCliArgs& args, TInterrupt& interrupt)
         return Fail({ExitCode::File, mismatch});
     const int address = args.SetAddress.value_or(identity.Address);
     const int speed = args.SetSpeed.value_or(identity.Speed);
+    // Never two sensors at one address and speed: the place the sensor is to take must be free.
+    if (address != identity.Address || speed != identity.Speed) {
+        const std::optional<bool> taken = target.session.Answers(address, speed, target.failure);
+        if (!taken)
+            return Fail(target.failure);
+        if (*taken)
+            return Fail({ExitCode::Usage,
+                         Cli::tr("%1: another sensor answers at address %2 at %3 baud")
+                             .arg(target.session.PortName(), QString::fromLatin1(AddressText(address)))
+                             .arg(speed)});
+        // The search has emptied the sensor list: the sensor is looked for again.
+        target.device = target.session.Locate(target.failure);
+        if (!target.device)
+            return Fail(target.failure);
+    }
     const TParamImage image = ImageAt(read.Set->Registers, address, speed);
     const TWritePlan plan = WritePlanOfImage(image, address, speed, args.Protocol, args.Verify);
     const int total = args.Protocol == TProtocol::Modbus ? 2 : static_cast<int>(plan.Standard.size());
@@ -527,7 +543,7 @@ int LatchAll(const TCliArgs& args, TInterrupt& interrupt)
     TCliFailure failure;
     if (!session.Prepare(failure))
         return Fail(failure);
-    if (session.Search(1, args.Bound, failure).Kind != TOutcomeKind::Done)
+    if (session.Search(1, args.Bound, session.CommandSpeeds(), failure).Kind != TOutcomeKind::Done)
         return Fail(failure);
     TSensorBus& bus = session.Bus();
     std::vector<int> speeds;

@@ -161,11 +161,11 @@ TOutcome TCliSession::Run(const std::function<bool(TSensorBus&)>& launch)
     const bool launched = launch(bus_);
     if (launched && !outcome) {
         // The bus's watchdogs end every operation; this bound only guards against a report lost.
-        const int steps = code == TOperationCode::Search
-                              ? (static_cast<int>(std::max<std::size_t>(args_.Speeds.size(), 8)) + 1) *
-                                    (args_.Bound + 1) * std::max(args_.DelayMs, MinimumProbeDelayMs) *
-                                    SearchWatchdogFactor
-                              : 0;
+        // At most eight passes and the identification.
+        const int steps =
+            code == TOperationCode::Search
+                ? 9 * (args_.Bound + 1) * std::max(args_.DelayMs, MinimumProbeDelayMs) * SearchWatchdogFactor
+                : 0;
         bound.start(steps + 3 * args_.TimeoutMs + ReportMarginMs);
         loop.exec();
     }
@@ -180,18 +180,21 @@ TOutcome TCliSession::Run(const std::function<bool(TSensorBus&)>& launch)
     return OutcomeOf(interrupted_ ? TOutcomeKind::Stopped : TOutcomeKind::Timeout);
 }
 
-bool TCliSession::StartSearch(int first, int last, TCliFailure& failure)
+std::vector<int> TCliSession::CommandSpeeds() const
+{
+    if (!TargetsOneSensor(args_.Command) || args_.All)
+        return args_.Speeds;
+    return args_.Speed ? std::vector<int>{*args_.Speed} : std::vector<int>{};
+}
+
+bool TCliSession::StartSearch(int first, int last, const std::vector<int>& speeds, TCliFailure& failure)
 {
     TSearchParams params;
     params.Port = devicePath_;
     params.DelayMs = args_.DelayMs;
     params.First = first;
     params.Range = last;
-    params.Speeds = args_.Speeds;
-    if (TargetsOneSensor(args_.Command) && args_.Speed)
-        params.Speeds = {*args_.Speed};
-    else if (TargetsOneSensor(args_.Command) && !args_.All)
-        params.Speeds.clear();
+    params.Speeds = speeds;
     if (bus_.StartSearch(params))
         return true;
     const int error = bus_.Driver().LastOpenError();
@@ -202,10 +205,11 @@ bool TCliSession::StartSearch(int first, int last, TCliFailure& failure)
     return false;
 }
 
-TOutcome TCliSession::Search(int first, int last, TCliFailure& failure)
+TOutcome TCliSession::Search(int first, int last, const std::vector<int>& speeds, TCliFailure& failure)
 {
     bool opened = true;
-    const TOutcome outcome = Run([&](TSensorBus&) { return opened = StartSearch(first, last, failure); });
+    const TOutcome outcome =
+        Run([&](TSensorBus&) { return opened = StartSearch(first, last, speeds, failure); });
     if (!opened)
         return OutcomeOf(TOutcomeKind::Failed);
     if (outcome.Kind != TOutcomeKind::Done)
@@ -216,7 +220,7 @@ TOutcome TCliSession::Search(int first, int last, TCliFailure& failure)
 TDevice* TCliSession::Locate(TCliFailure& failure)
 {
     const int address = *args_.Address;
-    const TOutcome outcome = Search(address, address, failure);
+    const TOutcome outcome = Search(address, address, CommandSpeeds(), failure);
     const QString sensor = Cli::tr("%1, sensor %2").arg(portName_, QString::fromLatin1(AddressText(address)));
     if (outcome.Kind == TOutcomeKind::NotFound) {
         failure = {ExitCode::NoReply, args_.Speed
@@ -289,4 +293,14 @@ TCliFailure OutcomeFailure(const TOutcome& outcome, const QString& name, int tim
         return {ExitCode::Mismatch, Cli::tr("%1: the sensor holds other values than were written").arg(name)};
     }
     return {ExitCode::Internal, name};
+}
+
+std::optional<bool> TCliSession::Answers(int address, int speed, TCliFailure& failure)
+{
+    const TOutcome outcome = Search(address, address, {speed}, failure);
+    if (outcome.Kind == TOutcomeKind::NotFound)
+        return false;
+    if (outcome.Kind == TOutcomeKind::Done)
+        return true;
+    return std::nullopt;
 }

@@ -8,6 +8,8 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 class SimDemoBus;
 
@@ -49,14 +51,19 @@ class TCliSession : public QObject {
     // operations again. Ctrl+C stops a write after the register at hand and anything else at
     // once (the outcome is then Stopped and Interrupted() is true).
     TOutcome Run(const std::function<bool(TSensorBus&)>& launch);
-    // Starts a search without waiting (inventory runs several at a time); false with the failure
-    // when the port does not open.
-    bool StartSearch(int first, int last, TCliFailure& failure);
+    // The line speeds the command searches: --speeds, or for one sensor its --speed (none: all).
+    std::vector<int> CommandSpeeds() const;
+    // Starts a search of the addresses first..last at speeds (none: all eight) without waiting
+    // (inventory runs several at a time); false with the failure when the port does not open.
+    bool StartSearch(int first, int last, const std::vector<int>& speeds, TCliFailure& failure);
     // Searches, and waits for its end.
-    TOutcome Search(int first, int last, TCliFailure& failure);
+    TOutcome Search(int first, int last, const std::vector<int>& speeds, TCliFailure& failure);
     // The sensor at the command's address: found by a quick search of that address at --speed or
     // at every speed. Null with the failure when it does not answer or answers at two speeds.
     TDevice* Locate(TCliFailure& failure);
+    // Whether a sensor answers at address and speed; none, with the failure, when that cannot be
+    // told. The search empties the sensor list.
+    std::optional<bool> Answers(int address, int speed, TCliFailure& failure);
 
     bool Interrupted() const { return interrupted_; }
     // Waits for condition to hold, at most timeoutMs; false after a timeout or an interrupt.

@@ -360,6 +360,23 @@ TEST_F(Cli, WriteAndCompareSetFilesInBothProtocols)
         const CliResult otherModel = write(4);
         EXPECT_EQ(otherModel.exitCode, 7) << otherModel.Describe();
         EXPECT_TRUE(otherModel.err.contains("VLT-100")) << otherModel.Describe();
+
+        // A sensor moved onto the place of another is refused before anything is sent; onto a
+        // free one it answers there afterwards.
+        const auto move = [&](int address, int speed) {
+            return Run(QStringList{"write", file, "--set-address", QString::number(address), "--set-speed",
+                                   QString::number(speed)} +
+                       Target(link, 2, 115200, protocol));
+        };
+        const CliResult clash = move(1, 115200);
+        EXPECT_EQ(clash.exitCode, 2) << clash.Describe();
+        EXPECT_TRUE(clash.err.contains("another sensor answers at address 01 at 115200 baud"))
+            << clash.Describe();
+        EXPECT_EQ(Run(At("result", link, 2, 115200, protocol)).exitCode, 0) << "sensor 2 stays where it was";
+        const CliResult moved = move(9, 9600);
+        EXPECT_EQ(moved.exitCode, 0) << moved.Describe();
+        EXPECT_EQ(Run(At("result", link, 9, 9600, protocol)).exitCode, 0);
+        EXPECT_EQ(Run(At("result", link, 2, 115200, protocol) + QStringList{"--timeout", "300"}).exitCode, 4);
     }
 }
 
