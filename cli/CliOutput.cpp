@@ -32,10 +32,9 @@ void PrintOut(const QString& text)
     Write(text.toUtf8());
 }
 
-void PrintJson(const QJsonObject& object, bool compact)
+void PrintJson(const QJsonObject& object)
 {
-    QByteArray bytes =
-        QJsonDocument(object).toJson(compact ? QJsonDocument::Compact : QJsonDocument::Indented);
+    QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
     if (!bytes.endsWith('\n'))
         bytes.append('\n');
     Write(bytes);

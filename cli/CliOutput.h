@@ -11,7 +11,7 @@ class TDevice;
 
 // Everything goes out through these, unbuffered at each call's end, so that a pipe sees it at once.
 void PrintOut(const QString& text);
-void PrintJson(const QJsonObject& object, bool compact = false);
+void PrintJson(const QJsonObject& object);
 // The reader of stdout has gone (a pipe closed): nothing more is written.
 bool OutputClosed();
 // "veltrano-cli: " and the message, on stderr.

@@ -266,11 +266,7 @@ QString TCliSession::SensorName(const TDevice& device) const
 
 TCliFailure TCliSession::FailureOf(const TOutcome& outcome, const QString& name) const
 {
-    return OutcomeFailure(outcome, name, args_.TimeoutMs);
-}
-
-TCliFailure OutcomeFailure(const TOutcome& outcome, const QString& name, int timeoutMs)
-{
+    const int timeoutMs = args_.TimeoutMs;
     switch (outcome.Kind) {
     case TOutcomeKind::Done:
         return {};

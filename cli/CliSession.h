@@ -40,9 +40,8 @@ class TCliSession : public QObject {
     ~TCliSession() override;
 
     TSensorBus& Bus() { return bus_; }
-    // The port as the user named it, and the device path opened.
+    // The port as the user named it.
     const QString& PortName() const { return portName_; }
-    QString DevicePath() const { return devicePath_; }
 
     // Resolves the port (COMn, DEMO); false with the failure when it cannot be had.
     bool Prepare(TCliFailure& failure);
@@ -74,9 +73,6 @@ class TCliSession : public QObject {
     // "/dev/ttyUSB0, sensor 1A".
     QString SensorName(const TDevice& device) const;
 
-  signals:
-    void Finished(const TOutcome& outcome);
-
   private:
     bool Open(TCliFailure& failure);
 
@@ -88,6 +84,3 @@ class TCliSession : public QObject {
     TSensorBus bus_;
     bool interrupted_ = false;
 };
-
-// The exit code and message of an operation's outcome, for the sensor or port named.
-TCliFailure OutcomeFailure(const TOutcome& outcome, const QString& name, int timeoutMs);

@@ -605,5 +605,9 @@ The exit code is the highest of the ports&apos;.
         <source>flag register and parameter block</source>
         <translation>регистр флагов и блок параметров</translation>
     </message>
+    <message>
+        <source>%1: another sensor answers at address %2 at %3 baud</source>
+        <translation>%1: по адресу %2 на скорости %3 бод отвечает другой датчик</translation>
+    </message>
 </context>
 </TS>

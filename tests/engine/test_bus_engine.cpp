@@ -84,6 +84,16 @@ class TBusUnderTest {
     {
         return Done([&] { return bus.Start(code, device); });
     }
+    // A record of the sensor without a search, its parameters read: null when that fails.
+    TDevice* ReadSensor(const QByteArray& address, int speed, TProtocol protocol)
+    {
+        bus.SetProtocol(protocol);
+        TDevice* const device = bus.Devices().Append(address, speed);
+        bus.Driver().setComPort(sim.slavePath());
+        const bool ready = started && bus.SetLineSpeed(speed) && bus.Driver().Connect() &&
+                           Done(TOperationCode::ReadParameters, device);
+        return ready ? device : nullptr;
+    }
     TFound Found() const
     {
         TFound found;
@@ -168,13 +178,8 @@ TEST_P(EngineBusTest, AVerifiedWriteNamesWhatTheSensorDidNotTake)
 {
     const TProtocol protocol = GetParam();
     TBusUnderTest t({Sensor(2, 115200)});
-    ASSERT_TRUE(t.started);
-    t.bus.SetProtocol(protocol);
-    TDevice* const a = t.bus.Devices().Append("02", 115200);
-    ASSERT_TRUE(t.bus.SetLineSpeed(115200));
-    t.bus.Driver().setComPort(t.sim.slavePath());
-    ASSERT_TRUE(t.bus.Driver().Connect());
-    ASSERT_TRUE(t.Done(TOperationCode::ReadParameters, a));
+    TDevice* const a = t.ReadSensor("02", 115200, protocol);
+    ASSERT_NE(a, nullptr);
 
     TParamImage written = ImageOf(*a);
     Set(written, TParam::MiddlePoint, 9);
@@ -208,13 +213,8 @@ TEST_P(EngineBusTest, AStoppedWriteEndsAfterTheRegisterAtHand)
 {
     const TProtocol protocol = GetParam();
     TBusUnderTest t({Sensor(2, 115200)});
-    ASSERT_TRUE(t.started);
-    t.bus.SetProtocol(protocol);
-    TDevice* const a = t.bus.Devices().Append("02", 115200);
-    ASSERT_TRUE(t.bus.SetLineSpeed(115200));
-    t.bus.Driver().setComPort(t.sim.slavePath());
-    ASSERT_TRUE(t.bus.Driver().Connect());
-    ASSERT_TRUE(t.Done(TOperationCode::ReadParameters, a));
+    TDevice* const a = t.ReadSensor("02", 115200, protocol);
+    ASSERT_NE(a, nullptr);
     const TParamImage before = ImageOf(*a);
 
     TParamImage written = before;
