@@ -92,7 +92,14 @@ void CliFixture::Start(QProcess& cli, const QStringList& args, const EnvChanges&
     for (const auto& [name, value] : env)
         environment.insert(name, value);
     cli.setProcessEnvironment(environment);
-    cli.start(kCli, args);
+    // The simulator is a process of its own that a loaded machine (or a sanitizer build) may hold
+    // back for some milliseconds: a probe pause above the default keeps a search from moving on
+    // before the answer comes.
+    QStringList all = args;
+    if (!args.contains(QStringLiteral("--delay")) &&
+        (args.contains(QStringLiteral("--port")) || args.value(0) == QStringLiteral("inventory")))
+        all << QStringLiteral("--delay") << QStringLiteral("60");
+    cli.start(kCli, all);
     cli.closeWriteChannel();
 }
 

@@ -460,7 +460,7 @@ TEST_F(Cli, AClosedOutputStopsTheStream)
     ASSERT_FALSE(link.isEmpty());
     QProcess shell;
     shell.start("bash", {"-c", "set -o pipefail; \"$0\" \"$@\" | head -n 3", QStringLiteral(VELTRANO_CLI_EXE),
-                         "stream", "--port", link, "--address", "1", "--speed", "115200"});
+                         "stream", "--port", link, "--address", "1", "--speed", "115200", "--delay", "60"});
     ASSERT_TRUE(shell.waitForFinished(15000));
     EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().constData();
     EXPECT_EQ(shell.readAllStandardOutput().count('\n'), 3);
