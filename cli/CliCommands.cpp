@@ -176,7 +176,7 @@ int Inventory(const TCliArgs& args, TInterrupt& interrupt)
     QTimer bound;
     bound.setSingleShot(true);
     QObject::connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
-    bound.start(9 * (args.Bound + 1) * std::max(args.DelayMs, 10) * 100 + 3 * args.TimeoutMs + 5000);
+    bound.start(sessions.empty() ? 0 : sessions.front()->BoundMs(true));
     if (!allDone())
         loop.exec();
 
@@ -187,12 +187,10 @@ int Inventory(const TCliArgs& args, TInterrupt& interrupt)
     for (std::size_t i = 0; i < sessions.size(); ++i) {
         TCliSession& session = *sessions[i];
         TCliFailure failure = failures[i];
-        if (failure.Code == 0 && outcomes[i])
-            failure = session.FailureOf(*outcomes[i], session.PortName());
-        else if (failure.Code == 0)
-            failure = interrupted ? TCliFailure{ExitCode::Interrupted,
-                                                Cli::tr("%1: interrupted").arg(session.PortName())}
-                                  : session.FailureOf(OutcomeOf(TOutcomeKind::Timeout), session.PortName());
+        if (failure.Code == 0)
+            failure = session.FailureOf(
+                outcomes[i].value_or(OutcomeOf(interrupted ? TOutcomeKind::Stopped : TOutcomeKind::Timeout)),
+                session.PortName());
         const QJsonArray sensors = SensorsJson(session);
         for (const QJsonValue& sensor : sensors)
             all.append(sensor);
@@ -332,6 +330,8 @@ void PrintDifferences(const std::vector<TParam>& differing, const TParamImage& e
     PrintTable({Cli::tr("PARAMETER"), expectedName, actualName}, rows);
 }
 
+// The parameter-set library names a missing file in the window's words; the command line's own
+// message comes first.
 TParamSetRead ReadSetFile(const QString& path)
 {
     if (!QFileInfo::exists(path)) {
@@ -666,6 +666,10 @@ int Stream(const TCliArgs& args, TInterrupt& interrupt)
         waiting = nullptr;
     }
     const int interruptsBefore = interrupt.Count();
+    const auto interrupted = [&] {
+        return Fail(
+            {ExitCode::Interrupted, Cli::tr("%1: interrupted while the stream stops").arg(target.Name())});
+    };
     for (int attempt = 0; attempt < StreamStopAttempts; ++attempt) {
         if (!target.Run(TOperationCode::StopStream))
             continue;
@@ -675,16 +679,14 @@ int Stream(const TCliArgs& args, TInterrupt& interrupt)
         QObject::connect(&interrupt, &TInterrupt::Raised, &loop, &QEventLoop::quit);
         loop.exec();
         if (interrupt.Count() > interruptsBefore)
-            return Fail({ExitCode::Interrupted,
-                         Cli::tr("%1: interrupted while the stream stops").arg(target.Name())});
+            return interrupted();
         if (bus.StreamQuiet()) {
             bus.StreamEnded();
             return ExitCode::Success;
         }
     }
     if (target.session.Interrupted())
-        return Fail(
-            {ExitCode::Interrupted, Cli::tr("%1: interrupted while the stream stops").arg(target.Name())});
+        return interrupted();
     return Fail({ExitCode::NoReply, Cli::tr("%1: the sensor does not stop its stream").arg(target.Name())});
 }
 

@@ -20,10 +20,10 @@ const QString DemoPort = QStringLiteral("DEMO");
 constexpr int ReportMarginMs = 5000;
 // Operations launched back to back stay apart by a pause of the bus's; waiting for it is bounded.
 constexpr int IdleWaitMs = 2000;
-// A search probes each address for 100 times the search delay at most, in each pass and in the
-// identification.
+// A search probes each address for 100 times the probe pause at most, in each of its eight passes
+// at most and in the identification.
 constexpr int SearchWatchdogFactor = 100;
-constexpr int MinimumProbeDelayMs = 10;
+constexpr int SearchSteps = 9;
 
 QString ExceptionName(int code)
 {
@@ -160,13 +160,7 @@ TOutcome TCliSession::Run(const std::function<bool(TSensorBus&)>& launch)
     connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
     const bool launched = launch(bus_);
     if (launched && !outcome) {
-        // The bus's watchdogs end every operation; this bound only guards against a report lost.
-        // At most eight passes and the identification.
-        const int steps =
-            code == TOperationCode::Search
-                ? 9 * (args_.Bound + 1) * std::max(args_.DelayMs, MinimumProbeDelayMs) * SearchWatchdogFactor
-                : 0;
-        bound.start(steps + 3 * args_.TimeoutMs + ReportMarginMs);
+        bound.start(BoundMs(code == TOperationCode::Search));
         loop.exec();
     }
     disconnect(started);
@@ -221,7 +215,7 @@ TDevice* TCliSession::Locate(TCliFailure& failure)
 {
     const int address = *args_.Address;
     const TOutcome outcome = Search(address, address, CommandSpeeds(), failure);
-    const QString sensor = Cli::tr("%1, sensor %2").arg(portName_, QString::fromLatin1(AddressText(address)));
+    const QString sensor = SensorName(AddressText(address));
     if (outcome.Kind == TOutcomeKind::NotFound) {
         failure = {ExitCode::NoReply, args_.Speed
                                           ? Cli::tr("%1: no reply at %2 baud").arg(sensor).arg(*args_.Speed)
@@ -251,7 +245,7 @@ TDevice* TCliSession::Locate(TCliFailure& failure)
     TDevice* const device = devices.At(0);
     if (!WaitFor([this] { return !bus_.Busy(); }, IdleWaitMs) ||
         !bus_.SetLineSpeed(device->ComPortSpeed.load())) {
-        failure = interrupted_ ? TCliFailure{ExitCode::Interrupted, Cli::tr("interrupted")}
+        failure = interrupted_ ? FailureOf(OutcomeOf(TOutcomeKind::Stopped), sensor)
                                : TCliFailure{ExitCode::Port,
                                              Cli::tr("%1: the line speed cannot be set").arg(portName_)};
         return nullptr;
@@ -261,7 +255,19 @@ TDevice* TCliSession::Locate(TCliFailure& failure)
 
 QString TCliSession::SensorName(const TDevice& device) const
 {
-    return Cli::tr("%1, sensor %2").arg(portName_, QString::fromLatin1(device.AdressStr.load()));
+    return SensorName(device.AdressStr.load());
+}
+
+QString TCliSession::SensorName(const QByteArray& addressText) const
+{
+    return Cli::tr("%1, sensor %2").arg(portName_, QString::fromLatin1(addressText));
+}
+
+int TCliSession::BoundMs(bool search) const
+{
+    const int searchMs =
+        search ? SearchSteps * (args_.Bound + 1) * bus_.ProbePauseMs() * SearchWatchdogFactor : 0;
+    return searchMs + 3 * args_.TimeoutMs + ReportMarginMs;
 }
 
 TCliFailure TCliSession::FailureOf(const TOutcome& outcome, const QString& name) const

@@ -72,6 +72,10 @@ class TCliSession : public QObject {
     TCliFailure FailureOf(const TOutcome& outcome, const QString& name) const;
     // "/dev/ttyUSB0, sensor 1A".
     QString SensorName(const TDevice& device) const;
+    QString SensorName(const QByteArray& addressText) const;
+    // How long an operation (a search, or another) may take at most before its report is taken
+    // for lost: the bus's own watchdogs end it well before.
+    int BoundMs(bool search) const;
 
   private:
     bool Open(TCliFailure& failure);

@@ -566,10 +566,6 @@ The exit code is the highest of the ports&apos;.
         <translation>%1: датчики отвечают на скоростях %2 бод: выберите одну ключом --speed</translation>
     </message>
     <message>
-        <source>interrupted</source>
-        <translation>прервано</translation>
-    </message>
-    <message>
         <source>%1: the line speed cannot be set</source>
         <translation>%1: не удаётся установить скорость обмена</translation>
     </message>
