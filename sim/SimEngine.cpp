@@ -1,4 +1,5 @@
 #include "sim/SimEngine.h"
+#include "sim/SimCrc.h"
 
 #include "sim/SimTiming.h"
 
@@ -115,6 +116,12 @@ void SimEngine::queueReply(const SimSensor& sensor, SimReply reply, std::int64_t
     QByteArray& bytes = reply.bytes;
     if (!reply.modbus && faults.lowerCaseAddress && bytes.size() >= 3) {
         bytes.replace(1, 2, bytes.mid(1, 2).toLower());
+    }
+    if (faults.answerAs > 0 && reply.modbus && bytes.size() >= 3) {
+        bytes[0] = static_cast<char>(faults.answerAs);
+        bytes = simWithCrc(bytes.left(bytes.size() - 2));
+    } else if (faults.answerAs > 0 && bytes.size() >= 3) {
+        bytes.replace(1, 2, QByteArray::number(faults.answerAs, 16).rightJustified(2, '0').toUpper());
     }
     if (reply.modbus && faults.badCrc && bytes.size() >= 2)
         bytes[bytes.size() - 1] = static_cast<char>(bytes[bytes.size() - 1] ^ 0x5A);

@@ -159,6 +159,11 @@ bool parseFaultKind(const QString& item, SimFaults& faults, QString* error)
         if (!code)
             return bad();
         faults.stuckRegister = *code;
+    } else if (kind == QLatin1String("answeras")) {
+        const auto v = parseInteger(value, 1, 255);
+        if (!v)
+            return bad();
+        faults.answerAs = static_cast<int>(*v);
     } else if (kind == QLatin1String("silentafter")) {
         const auto v = parseInteger(value, 0, 100'000);
         if (!v)
@@ -288,6 +293,7 @@ QString simUsage()
         "  stuck=REG        acknowledges writes to register REG (two hex digits, 01..22) in either\n"
         "                   protocol but keeps its old value\n"
         "  silentafter=N    takes N more frames addressed to it (0..100000), then hears nothing\n"
+        "  answeras=ADDR    answers under address ADDR (1..255) instead of its own\n"
         "  e.g. --fault 2:delay=500 --fault 26@921600:split=3/20,garbage=FF\n"
         "\n"
         "A sensor answers only while the port runs at its speed, only frames addressed to it;\n"

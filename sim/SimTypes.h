@@ -39,6 +39,8 @@ struct SimFaults {
                                    // hears nothing more, as if it had lost power mid-exchange
     int stuckRegister = 0;         // 0x01..0x22: a write to this register (in either protocol) is
                                    // acknowledged, but the register keeps its value, as a worn flash cell
+    int answerAs = 0;              // 1..255: replies carry this address instead of the sensor's own, as
+                                   // from a sensor misconfigured or answering for another
     bool operator==(const SimFaults&) const = default;
 };
 

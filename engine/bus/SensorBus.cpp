@@ -2,6 +2,7 @@
 #include "bus/OperationContext.h"
 #include "protocol/DeviceUnit.h"
 #include "protocol/Frames.h"
+#include "protocol/ReceiveFraming.h"
 #include "serial/PortScan.h"
 #include "serial/TCommPortDriver.h"
 #include <QLoggingCategory>
@@ -61,7 +62,10 @@ TRequestState TOperationContext::Wait(const TRequestPtr& request)
 {
     bus_.WaitUntil(deadline_, [&] { return request->State.load() != TRequestState::Pending; });
     // A reply arriving from now on is no one's.
-    request->Finish(TRequestState::GivenUp);
+    if (request->Finish(TRequestState::GivenUp))
+        Post([bus = &bus_, request, waited = Clock::now() - request->SentAt, stopped = Stopped()] {
+            bus->GaveUp(*request, waited, stopped);
+        });
     const TRequestState state = request->State.load();
     if (state != TRequestState::GivenUp && request->Protocol == TProtocol::Modbus) {
         const int baud = std::max(request->Speed, 1);
@@ -304,6 +308,7 @@ bool TSensorBus::StartSearch(const TSearchParams& params)
     // The records go: nothing may point at them any more.
     StreamEnded();
     devices_.Clear();
+    health_.Reset();
     emit DevicesCleared();
     Push(TCall{[this] { receive_.Clear(); }});
     driver_->FlushBuffers(true, true);
@@ -538,6 +543,7 @@ void TSensorBus::Process(TInboxItem& item)
     if (TChunk* const chunk = std::get_if<TChunk>(&item)) {
         Receive(*chunk);
     } else if (TRequestPtr* const request = std::get_if<TRequestPtr>(&item)) {
+        LogSent(**request);
         receive_.Sent(*request);
         emit RequestSent(**request);
     } else if (TCall* const call = std::get_if<TCall>(&item)) {
@@ -553,8 +559,13 @@ void TSensorBus::Replied(TDevice& device, const TReplyNote& note)
     emit SensorReplied(&device, note);
 }
 
-void TSensorBus::Completed(TRequest&)
+void TSensorBus::Completed(TRequest& request)
 {
+    // A stream's stop may be answered by any line of the stream, which is no reply of its own.
+    if (TTrafficFrame* const sent = traffic_.Find(request.LogSeq);
+        sent && sent->Status == TFrameStatus::Pending)
+        sent->Status =
+            request.State.load() == TRequestState::Refused ? TFrameStatus::Exception : TFrameStatus::Ok;
     {
         const std::lock_guard lock(waitMutex_);
     }
@@ -578,6 +589,112 @@ void TSensorBus::Found(TDevice& device)
 void TSensorBus::Error(TReceiveError error)
 {
     emit ReceiveError(error);
+}
+
+namespace {
+std::int64_t Microseconds(Clock::duration span)
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(span).count();
+}
+
+// The address a request goes to, as its frame names it.
+int SentAddress(const TRequest& request)
+{
+    if (request.Protocol == TProtocol::Modbus)
+        return request.Frame.isEmpty() ? -1 : static_cast<std::uint8_t>(request.Frame[0]);
+    const qsizetype hash = request.Frame.indexOf('#');
+    return hash < 0 ? -1 : HexAddressNumber(request.Frame.mid(hash + 1, 2));
+}
+
+void TakeRequest(TTrafficFrame& frame, const TRequest& request)
+{
+    frame.HasKind = true;
+    frame.Kind = request.Kind;
+    frame.Head = request.Head;
+    frame.Register = request.Register;
+    frame.Value = request.Value;
+}
+} // namespace
+
+void TSensorBus::LogSent(TRequest& request)
+{
+    TTrafficFrame frame;
+    frame.At = request.SentAt;
+    frame.Direction = TFrameDirection::Sent;
+    frame.Protocol = request.Protocol;
+    frame.Port = driver_->ComPort();
+    frame.Speed = request.Speed;
+    frame.Address = SentAddress(request);
+    frame.Bytes = request.Frame;
+    TakeRequest(frame, request);
+    frame.Status = request.ExpectsReply() ? TFrameStatus::Pending : TFrameStatus::Ok;
+    request.LogSeq = traffic_.Add(std::move(frame));
+    if (request.ExpectsReply() && request.ReplyAddress > 0)
+        ++health_.At(request.ReplyAddress).Requests;
+}
+
+void TSensorBus::GaveUp(const TRequest& request, Clock::duration waited, bool stopped)
+{
+    if (TTrafficFrame* const sent = traffic_.Find(request.LogSeq);
+        sent && sent->Status == TFrameStatus::Pending) {
+        sent->Status = TFrameStatus::NoReply;
+        sent->ResponseUs = Microseconds(waited);
+    }
+    // An operation the user or the program stopped did not wait its time out.
+    if (!stopped && request.ReplyAddress > 0)
+        ++health_.At(request.ReplyAddress).Timeouts;
+}
+
+void TSensorBus::Heard(const THeardFrame& heard)
+{
+    TTrafficFrame frame;
+    frame.At = heard.FirstAt;
+    frame.Protocol = receive_.Protocol();
+    frame.Port = driver_->ComPort();
+    frame.Speed = heard.Speed;
+    frame.Address = heard.Address;
+    frame.Bytes = heard.Bytes;
+    frame.Stream = heard.Stream;
+    frame.Status = heard.Status;
+    const TRequest* const request = heard.Request;
+    if (request) {
+        TakeRequest(frame, *request);
+        frame.ResponseUs = Microseconds(heard.ReadAt - request->SentAt);
+        frame.ExceptionCode = request->ExceptionCode.load();
+    }
+    const bool answers = request && request->Kind != TRequestKind::Probe &&
+                         (heard.Status == TFrameStatus::Ok || heard.Status == TFrameStatus::Exception ||
+                          heard.Status == TFrameStatus::Malformed);
+    if (answers) {
+        if (TTrafficFrame* const sent = traffic_.Find(request->LogSeq);
+            sent && sent->Status == TFrameStatus::Pending) {
+            sent->Status =
+                heard.Status == TFrameStatus::Exception ? TFrameStatus::Exception : TFrameStatus::Ok;
+            sent->ResponseUs = frame.ResponseUs;
+        }
+    }
+    const std::int64_t responseUs = frame.ResponseUs;
+    traffic_.Add(std::move(frame));
+    if (heard.Address < 1)
+        return;
+    TLinkHealth& health = health_.At(heard.Address);
+    if (answers)
+        health.AddResponse(responseUs);
+    switch (heard.Status) {
+    case TFrameStatus::Exception:
+        ++health.Exceptions;
+        break;
+    case TFrameStatus::Late:
+        ++health.Late;
+        break;
+    case TFrameStatus::CrcError:
+    case TFrameStatus::Unmatched:
+    case TFrameStatus::Malformed:
+        ++health.Errors;
+        break;
+    default:
+        break;
+    }
 }
 
 void TSensorBus::FrameTimeout(bool run)

@@ -9,6 +9,8 @@
 #include "protocol/DeviceList.h"
 #include "protocol/ReceivePath.h"
 #include "serial/Chunk.h"
+#include "traffic/LinkHealth.h"
+#include "traffic/Traffic.h"
 #include <QObject>
 #include <QTimer>
 #include <atomic>
@@ -110,6 +112,11 @@ class TSensorBus : public QObject, private TReceiveSink {
     // path directly. Bus thread.
     void Receive(const TChunk& chunk);
     const TReceivePath& ReceivePath() const { return receive_; }
+    // Every frame on the line, newest last, and each sensor's link health counted from them;
+    // the health is emptied as a search empties the sensor list. Bus thread.
+    const TTrafficLog& Traffic() const { return traffic_; }
+    void ClearTraffic() { traffic_.Clear(); }
+    const TLinkHealthTable& Health() const { return health_; }
     // The Modbus frame timeout is counting: bytes have come that do not yet make a frame.
     bool FrameTimeoutRunning() const { return frameTimeout_.isActive(); }
 
@@ -153,6 +160,10 @@ class TSensorBus : public QObject, private TReceiveSink {
     void Found(TDevice& device) override;
     void Error(TReceiveError error) override;
     void FrameTimeout(bool run) override;
+    void Heard(const THeardFrame& heard) override;
+    // The log's frame of a request as it leaves, and its answer's fate.
+    void LogSent(TRequest& request);
+    void GaveUp(const TRequest& request, std::chrono::steady_clock::duration waited, bool stopped);
 
     bool CanLaunch(TOperationCode code) const;
     bool Launch(std::unique_ptr<TOperation> operation);
@@ -192,6 +203,8 @@ class TSensorBus : public QObject, private TReceiveSink {
     std::atomic<bool> stopAfterCurrent_{false};
     std::atomic<bool> stopWriteAfterCurrent_{false};
     int probeDelayMs_ = 0;
+    TTrafficLog traffic_;
+    TLinkHealthTable health_;
 };
 
 Q_DECLARE_METATYPE(TReplyNote)

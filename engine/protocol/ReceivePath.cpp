@@ -24,15 +24,15 @@ struct TCommandEvent {
 };
 // The echoes that tell the client something; that of "FL" only ends its request.
 constexpr TCommandEvent CommandEvents[] = {
-    {"SU", TReplyEvent::Configured},        {"ON", TReplyEvent::SwitchedOn}, {"OF", TReplyEvent::SwitchedOff},
-    {"DF", TReplyEvent::DefaultsSet},       {"FX", TReplyEvent::Latched},
+    {"SU", TReplyEvent::Configured},  {"ON", TReplyEvent::SwitchedOn}, {"OF", TReplyEvent::SwitchedOff},
+    {"DF", TReplyEvent::DefaultsSet}, {"FX", TReplyEvent::Latched},
 };
 
 const TCommandEvent* CommandEventOf(const QByteArray& command)
 {
     const auto* const end = std::end(CommandEvents);
-    const auto* const found =
-        std::find_if(std::begin(CommandEvents), end, [&](const TCommandEvent& e) { return command == e.command; });
+    const auto* const found = std::find_if(std::begin(CommandEvents), end,
+                                           [&](const TCommandEvent& e) { return command == e.command; });
     return found == end ? nullptr : found;
 }
 
@@ -91,6 +91,7 @@ void TReceivePath::SetProtocol(TProtocol protocol)
 
 void TReceivePath::Clear()
 {
+    ReportLeftover();
     buffer_.clear();
     sink_.FrameTimeout(false);
 }
@@ -114,9 +115,13 @@ void TReceivePath::Sent(const TRequestPtr& request)
         // An answer still arriving when the next probe leaves keeps its start, unless the line has
         // changed speed since: its rest was purged with the switch.
         const bool samePass = lastProbe_ && lastProbe_->Speed == request->Speed;
-        buffer_ = samePass ? KeepAnswerStart(buffer_, lastProbe_->ReplyAddress, protocol_) : QByteArray();
-        if (buffer_.isEmpty())
+        const QByteArray kept =
+            samePass ? KeepAnswerStart(buffer_, lastProbe_->ReplyAddress, protocol_) : QByteArray();
+        if (kept.isEmpty()) {
+            ReportLeftover();
             sink_.FrameTimeout(false);
+        }
+        buffer_ = kept;
         lastProbe_ = request;
         return;
     }
@@ -164,6 +169,46 @@ void TReceivePath::Drop(const char* why)
     qCDebug(lcReceive) << "dropped:" << why;
 }
 
+void TReceivePath::Report(const QByteArray& bytes, TFrameStatus status, int address, const TRequest* request,
+                          const TChunk& chunk, bool stream)
+{
+    if (bytes.isEmpty())
+        return;
+    THeardFrame frame;
+    frame.Bytes = bytes;
+    frame.Status = status;
+    frame.Address = address;
+    frame.Request = request;
+    frame.Stream = stream;
+    frame.FirstAt = chunk.FirstAt;
+    frame.ReadAt = chunk.ReadAt;
+    frame.Speed = chunk.Speed;
+    sink_.Heard(frame);
+}
+
+void TReceivePath::ReportLeftover()
+{
+    if (buffer_.isEmpty())
+        return;
+    // Modbus bytes long enough for a reply are one whose CRC never checked, or one cut short.
+    if (protocol_ == TProtocol::Modbus && buffer_.size() >= 4)
+        Report(buffer_, TFrameStatus::CrcError, static_cast<std::uint8_t>(buffer_[0]), nullptr, bufferStart_);
+    else
+        Report(buffer_, TFrameStatus::Noise, -1, nullptr, bufferStart_);
+}
+
+QByteArray TReceivePath::FirstLine(const QByteArray& line)
+{
+    const qsizetype cr = line.indexOf('\r');
+    return cr < 0 ? line : line.left(cr + 1);
+}
+
+bool TReceivePath::AnswersLate(const QByteArray& line) const
+{
+    return pending_ && pending_->Protocol == TProtocol::Standard &&
+           pending_->State.load() == TRequestState::GivenUp && MatchesStandard(*pending_, line);
+}
+
 void TReceivePath::CreateRecord(const QByteArray& adressText, int speed)
 {
     if (TDevice* const device = devices_.Append(adressText, speed))
@@ -174,43 +219,77 @@ void TReceivePath::CreateRecord(const QByteArray& adressText, int speed)
 
 void TReceivePath::ReceiveStandard(const TChunk& chunk)
 {
+    if (buffer_.isEmpty())
+        bufferStart_ = chunk;
     buffer_.append(chunk.Bytes);
     if (buffer_.size() > MaxStandardReceiveBytes) {
-        qCDebug(lcReceive) << "line too long," << buffer_.size() - MaxStandardReceiveBytes << "oldest bytes dropped";
-        buffer_.remove(0, buffer_.size() - MaxStandardReceiveBytes);
+        const qsizetype excess = buffer_.size() - MaxStandardReceiveBytes;
+        qCDebug(lcReceive) << "line too long," << excess << "oldest bytes dropped";
+        Report(buffer_.left(excess), TFrameStatus::Noise, -1, nullptr, bufferStart_);
+        buffer_.remove(0, excess);
         sink_.Error(TReceiveError::Decoding);
     }
     // A reply is complete only with its CR; the bytes before it wait for the chunk that brings it.
     if (!chunk.Bytes.contains('\r'))
         return;
+    TChunk span = chunk;
+    span.FirstAt = bufferStart_.FirstAt;
     QByteArray line = TakeStandardLine(buffer_);
+    bufferStart_ = chunk;
+    const qsizetype bang = line.indexOf('!');
+    const qsizetype percent = line.indexOf('%');
+    const qsizetype start = bang < 0 ? percent : (percent < 0 ? bang : std::min(bang, percent));
+    if (start != 0)
+        Report(start < 0 ? FirstLine(line) : line.left(start), TFrameStatus::Noise, -1, nullptr, span);
     if (!DropToReplyStart(line))
         return;
+    const QByteArray frame = FirstLine(line);
+    const int from = HexAddressNumber(line.mid(1, 2));
     if (searching_) {
-        if (const auto adressText = SearchReplyAddress(line))
+        if (const auto adressText = SearchReplyAddress(line)) {
+            const int address = HexAddressNumber(*adressText);
+            const TRequest* probe =
+                lastProbe_ && lastProbe_->ReplyAddress == address ? lastProbe_.get() : nullptr;
+            Report(frame, TFrameStatus::Ok, address, probe, span);
             CreateRecord(*adressText, chunk.Speed);
+        } else {
+            Report(frame, TFrameStatus::Unmatched, from, nullptr, span);
+        }
         return;
     }
     if (Awaits(TProtocol::Standard) && MatchesStandard(*pending_, line)) {
         const TRequestPtr request = pending_;
+        TFrameStatus status = TFrameStatus::Ok;
         try {
             DecodeStandard(*request, NormalisedLine(line));
         } catch (const std::exception& e) {
             // The sensor did answer: its request ends, but what it sent is reported unread.
             qCDebug(lcReceive) << "reply" << line << "not decoded:" << e.what();
             sink_.Error(TReceiveError::Decoding);
+            status = TFrameStatus::Malformed;
         }
+        Report(frame, status, from, request.get(), span);
         Answer(*request, TRequestState::Answered);
+        return;
+    }
+    if (AnswersLate(line)) {
+        Report(frame, TFrameStatus::Late, from, pending_.get(), span);
+        pending_.reset();
+        Drop("standard reply after its request was given up");
         return;
     }
     if (streaming_ && streaming_->threadResultIsExec) {
         // The stop echo may come after a line of the stream has already answered the stop.
-        if (NormalisedLine(line) == "!" + streaming_->AdressStr.load() + "SB\r")
+        if (NormalisedLine(line) == "!" + streaming_->AdressStr.load() + "SB\r") {
+            Report(frame, TFrameStatus::Ok, from, Awaits(TProtocol::Standard) ? pending_.get() : nullptr,
+                   span);
             StreamStopped();
-        else
+        } else {
             StreamLine(line, chunk);
+        }
         return;
     }
+    Report(frame, TFrameStatus::Unmatched, from, nullptr, span);
     Drop("standard reply awaited by no request");
 }
 
@@ -278,12 +357,17 @@ void TReceivePath::StreamLine(const QByteArray& line, const TChunk& chunk)
     const int count = CountGroups(line, start);
     samples_.clear();
     qsizetype from = start;
+    const int address = device.AddressNumber();
     for (int i = 0; i < count; ++i) {
         TStreamSample sample;
+        const qsizetype at = line.indexOf('!', from);
         sample.Valid = ExtractGroup(line, from, sample.Value, sample.Count);
         if (!sample.Valid)
             sample.Value = 0;
         samples_.push_back(sample);
+        if (at >= 0)
+            Report(line.mid(at, from - at), sample.Valid ? TFrameStatus::Ok : TFrameStatus::Malformed,
+                   address, nullptr, chunk, true);
     }
     // Only what follows the last counted group waits for the next chunk.
     if (count > 0)
@@ -293,13 +377,16 @@ void TReceivePath::StreamLine(const QByteArray& line, const TChunk& chunk)
     // The stop's echo right behind the stream's last samples is no group: nothing would follow it.
     const QByteArray stopEcho = "!" + device.AdressStr.load() + "SB\r";
     if (count > 0 && NormalisedLine(buffer_.left(stopEcho.size())) == stopEcho) {
+        Report(buffer_.left(stopEcho.size()), TFrameStatus::Ok, address,
+               Awaits(TProtocol::Standard) ? pending_.get() : nullptr, chunk);
         buffer_.remove(0, stopEcho.size());
         StreamStopped();
         return;
     }
     // Any line of the stream that began after the stop answers it: the sensor has heard it or goes
     // on streaming, which the stream's quiet check then tells.
-    if (Awaits(TProtocol::Standard) && pending_->Kind == TRequestKind::StreamStop && chunk.FirstAt >= pending_->SentAt)
+    if (Awaits(TProtocol::Standard) && pending_->Kind == TRequestKind::StreamStop &&
+        chunk.FirstAt >= pending_->SentAt)
         Answer(*pending_, TRequestState::Answered);
 }
 
@@ -311,10 +398,16 @@ void TReceivePath::ReceiveModbus(const TChunk& chunk)
     if (buffer_.size() + chunk.Bytes.size() > ModbusFrameCapacity) {
         qCDebug(lcReceive) << "Modbus bytes beyond" << ModbusFrameCapacity << "dropped";
         sink_.Error(TReceiveError::FrameOverflow);
+        Report(buffer_, TFrameStatus::Noise, -1, nullptr, bufferStart_);
+        buffer_.clear();
         Clear();
-        if (chunk.Bytes.size() > ModbusFrameCapacity)
+        if (chunk.Bytes.size() > ModbusFrameCapacity) {
+            Report(chunk.Bytes, TFrameStatus::Noise, -1, nullptr, chunk);
             return;
+        }
     }
+    if (buffer_.isEmpty())
+        bufferStart_ = chunk;
     buffer_.append(chunk.Bytes);
     const auto* const bytes = reinterpret_cast<const std::uint8_t*>(buffer_.constData());
     const auto size = static_cast<std::size_t>(buffer_.size());
@@ -327,31 +420,54 @@ void TReceivePath::ReceiveModbus(const TChunk& chunk)
     std::array<std::uint8_t, ModbusFrameCapacity> frameBytes{};
     std::copy_n(bytes, size, frameBytes.begin());
     const TModbusFrame frame(frameBytes.data(), size);
+    TChunk span = chunk;
+    span.FirstAt = bufferStart_.FirstAt;
+    const QByteArray frameText = buffer_;
     buffer_.clear();
+    const int from = frame[0];
 
     if (searching_) {
-        if (frame[0] != 0)
-            CreateRecord(AddressText(frame[0]), chunk.Speed);
+        const bool probed = lastProbe_ && lastProbe_->ReplyAddress == from;
+        Report(frameText, from != 0 ? TFrameStatus::Ok : TFrameStatus::Unmatched, from,
+               probed ? lastProbe_.get() : nullptr, span);
+        if (from != 0)
+            CreateRecord(AddressText(from), chunk.Speed);
         return;
     }
-    if (!Awaits(TProtocol::Modbus) || frame[0] != pending_->ReplyAddress) {
-        Drop("Modbus frame awaited by no request");
+    const auto function = ReplyFunction(frame);
+    if (!Awaits(TProtocol::Modbus) || from != pending_->ReplyAddress) {
+        const bool late = pending_ && pending_->Protocol == TProtocol::Modbus &&
+                          pending_->State.load() == TRequestState::GivenUp &&
+                          from == pending_->ReplyAddress && function &&
+                          (*function & ~ModbusFunction::ExceptionBit) == pending_->Function;
+        Report(frameText, late ? TFrameStatus::Late : TFrameStatus::Unmatched, from,
+               late ? pending_.get() : nullptr, span);
+        if (late)
+            pending_.reset();
+        Drop(late ? "Modbus reply after its request was given up" : "Modbus frame awaited by no request");
         return;
     }
     const TRequestPtr request = pending_;
-    const auto function = ReplyFunction(frame);
     if (function == (request->Function | ModbusFunction::ExceptionBit) && HasReplyLayout(frame)) {
         request->ExceptionCode = frame[ModbusExceptionCodeIndex];
+        Report(frameText, TFrameStatus::Exception, from, request.get(), span);
         Answer(*request, TRequestState::Refused);
         return;
     }
     if (function != request->Function || !AnswersModbus(*request, frame)) {
         // The awaited sensor, but not the awaited answer: reported, and the request waits on.
         sink_.Error(TReceiveError::Decoding);
+        Report(frameText, TFrameStatus::Unmatched, from, nullptr, span);
         Drop("Modbus reply without the layout of what it answers");
         return;
     }
-    DecodeModbus(*request, frame);
+    try {
+        DecodeModbus(*request, frame);
+    } catch (...) {
+        Report(frameText, TFrameStatus::Malformed, from, request.get(), span);
+        throw;
+    }
+    Report(frameText, TFrameStatus::Ok, from, request.get(), span);
     Answer(*request, TRequestState::Answered);
 }
 
@@ -400,6 +516,7 @@ void TReceivePath::DecodeModbus(TRequest& request, std::span<const std::uint8_t>
 
 void TReceivePath::FrameTimedOut()
 {
+    ReportLeftover();
     buffer_.clear();
     sink_.Error(TReceiveError::FrameTimeout);
 }

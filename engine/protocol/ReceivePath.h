@@ -7,6 +7,7 @@
 // sensor streams, its lines are cut into samples.
 //
 // Plain logic on one thread, the bus's; it reports through TReceiveSink and touches no widget.
+#include "protocol/FrameStatus.h"
 #include "protocol/Protocol.h"
 #include "protocol/ReplyFields.h"
 #include "protocol/Requests.h"
@@ -48,6 +49,21 @@ enum class TReceiveError : std::uint8_t {
     FrameOverflow, // Modbus bytes beyond what one frame can hold
 };
 
+// A frame as the receive path cut it from the line, for whoever watches the traffic.
+struct THeardFrame {
+    QByteArray Bytes;
+    TFrameStatus Status = TFrameStatus::Ok;
+    int Address = -1; // the address it comes from; -1 when its bytes name none
+    // The request it answers (Ok, Exception, Late, Malformed), the probe a search answer
+    // answers, or nullptr.
+    const TRequest* Request = nullptr;
+    bool Stream = false; // a group of the stream
+    // When its first bytes were read and when its last.
+    std::chrono::steady_clock::time_point FirstAt;
+    std::chrono::steady_clock::time_point ReadAt;
+    int Speed = 0;
+};
+
 class TReceiveSink {
   public:
     virtual ~TReceiveSink() = default;
@@ -60,6 +76,8 @@ class TReceiveSink {
     // The Modbus frame timeout: started by the first chunk that does not complete a frame (a
     // running one is not restarted), stopped when a frame completes or the bytes are dropped.
     virtual void FrameTimeout(bool run) = 0;
+    // Every frame cut from the line, whatever became of it; noise too.
+    virtual void Heard(const THeardFrame& frame) { (void)frame; }
 };
 
 class TReceivePath {
@@ -103,6 +121,15 @@ class TReceivePath {
     void DecodeModbus(TRequest& request, std::span<const std::uint8_t> frame);
     void CreateRecord(const QByteArray& adressText, int speed);
     void Drop(const char* why);
+    // Reports a frame cut from the bytes of chunk (or, without one, from the buffer's bytes).
+    void Report(const QByteArray& bytes, TFrameStatus status, int address, const TRequest* request,
+                const TChunk& chunk, bool stream = false);
+    // The bytes in the buffer are given up: reported as a frame with a bad CRC or as noise.
+    void ReportLeftover();
+    // The first CR-ended line of line, or all of it.
+    static QByteArray FirstLine(const QByteArray& line);
+    // The given-up request that frame answers late, if it does.
+    bool AnswersLate(const QByteArray& line) const;
 
     TDeviceList& devices_;
     TReceiveSink& sink_;
@@ -115,4 +142,6 @@ class TReceivePath {
     bool streamQuiet_ = true;
     std::uint64_t unmatched_ = 0;
     std::vector<TStreamSample> samples_;
+    // When the bytes waiting in the buffer began, and at which speed.
+    TChunk bufferStart_;
 };

@@ -54,6 +54,8 @@ struct TRequest {
     // Set as it goes out: the line speed and the moment.
     int Speed = 0;
     std::chrono::steady_clock::time_point SentAt;
+    // Its frame's number in the bus's traffic log; bus thread only.
+    std::uint64_t LogSeq = 0;
 
     std::atomic<TRequestState> State{TRequestState::Pending};
     std::atomic<std::uint8_t> ExceptionCode{0};
