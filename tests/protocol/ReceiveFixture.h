@@ -46,6 +46,7 @@ class RecordingSink : public TReceiveSink {
     }
     void Found(TDevice& device) override { found.push_back(&device); }
     void Error(TReceiveError error) override { errors.push_back(error); }
+    void Heard(const THeardFrame& frame) override { heard.push_back(frame); }
     void FrameTimeout(bool run) override
     {
         timer.push_back(run);
@@ -60,6 +61,7 @@ class RecordingSink : public TReceiveSink {
     std::vector<const TDevice*> found;
     std::vector<TReceiveError> errors;
     std::vector<bool> timer;
+    std::vector<THeardFrame> heard;
     int timerStarts = 0;
     bool timerRunning = false;
 };

@@ -357,3 +357,64 @@ TEST_F(ReceiveStream, LinesAfterTheStreamEndedAreNoOnes)
     EXPECT_TRUE(Sink().batches.empty());
     EXPECT_EQ(Path().Unmatched(), 2u);
 }
+
+// Whatever comes is reported to whoever watches the line, with its bytes, even what makes no frame.
+struct THeardCase {
+    const char* name;
+    TProtocol protocol;
+    std::vector<QByteArray> chunks;
+    bool timesOut; // the Modbus frame timeout runs out after the chunks
+    std::vector<std::pair<TFrameStatus, QByteArray>> heard;
+    int address; // of the last frame heard
+};
+
+class ReceiveHeard : public ReceiveFixture, public ::testing::WithParamInterface<THeardCase> {};
+
+TEST_P(ReceiveHeard, EveryFrameAndAllNoiseIsReportedWithItsBytes)
+{
+    const THeardCase& c = GetParam();
+    Fresh(c.protocol);
+    for (const QByteArray& chunk : c.chunks)
+        Receive(chunk);
+    if (c.timesOut)
+        Path().FrameTimedOut();
+    std::vector<std::pair<TFrameStatus, QByteArray>> heard;
+    for (const THeardFrame& f : Sink().heard)
+        heard.emplace_back(f.Status, f.Bytes);
+    EXPECT_EQ(heard, c.heard);
+    ASSERT_FALSE(Sink().heard.empty());
+    EXPECT_EQ(Sink().heard.back().Address, c.address);
+}
+
+using FS = TFrameStatus;
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReceiveHeard,
+    ::testing::Values(
+        THeardCase{"StandardNoiseLine", TProtocol::Standard, {"xyz\r"}, false, {{FS::Noise, "xyz\r"}}, -1},
+        THeardCase{"NoiseBeforeAStrangersReply",
+                   TProtocol::Standard,
+                   {"ab!05R01", "00\r"},
+                   false,
+                   {{FS::Noise, "ab"}, {FS::Unmatched, "!05R0100\r"}},
+                   5},
+        THeardCase{
+            "ModbusFragment", TProtocol::Modbus, {Hex("1A 03")}, true, {{FS::Noise, Hex("1A 03")}}, -1},
+        THeardCase{"ModbusBadCrc",
+                   TProtocol::Modbus,
+                   {Hex("1A 03 02 61 A8 68 F4")},
+                   true,
+                   {{FS::CrcError, Hex("1A 03 02 61 A8 68 F4")}},
+                   0x1A},
+        THeardCase{"ModbusStranger",
+                   TProtocol::Modbus,
+                   {Framed("05 03 02 61 A8")},
+                   false,
+                   {{FS::Unmatched, Framed("05 03 02 61 A8")}},
+                   5},
+        THeardCase{"ModbusOverflow",
+                   TProtocol::Modbus,
+                   {QByteArray(200, '\x11'), QByteArray(300, '\x22')},
+                   false,
+                   {{FS::Noise, QByteArray(200, '\x11')}, {FS::Noise, QByteArray(300, '\x22')}},
+                   -1}),
+    [](const ::testing::TestParamInfo<THeardCase>& p) { return std::string(p.param.name); });
