@@ -5,8 +5,11 @@
 #include "pages/StreamPage.h"
 #include "widgets/ProgressBar.h"
 #include "widgets/StatusPanels.h"
+#include <QComboBox>
 #include <QEvent>
+#include <QHelpEvent>
 #include <QTabWidget>
+#include <QToolTip>
 
 void TForm1::resizeEvent(QResizeEvent* event)
 {
@@ -26,6 +29,11 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == TabSheet2 && event->type() == QEvent::Resize)
         TabSheet2Resize();
+    if (watched == ComboBox2 && event->type() == QEvent::ToolTip) {
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), PortDescription(ChosenPort()),
+                           ComboBox2);
+        return true;
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

@@ -3,6 +3,7 @@
 #include "bus/SensorBus.h"
 #include "convert/Unit_Utils.h"
 #include "serial/PortScan.h"
+#include "serial/TCommPortDriver.h"
 #include "sim/DemoBus.h"
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -71,4 +72,32 @@ QString TForm1::ChoiceCOM(const QString& ComName)
             throw EConvertError(error.toStdString());
     }
     return demoBus_->slavePath();
+}
+
+TMonitorPort TForm1::ChosenPort() const
+{
+    TMonitorPort port;
+    port.Name = ComboBox2->currentText().trimmed();
+    port.Demo = port.Name == DemoPortName;
+    if (port.Demo) {
+        port.Path = demoBus_ && demoBus_->isRunning() ? demoBus_->slavePath() : QString();
+        return port;
+    }
+    try {
+        port.Path = ::ChoiceCOM(port.Name);
+    } catch (const EConvertError&) {
+        // A name that is no port has no adapter to tell of.
+    }
+    return port;
+}
+
+TMonitorPort TForm1::PortInUse() const
+{
+    if (!CommPortDriver1->Connected())
+        return ChosenPort();
+    TMonitorPort port;
+    port.Path = CommPortDriver1->ComPort();
+    port.Demo = demoBus_ && demoBus_->isRunning() && demoBus_->slavePath() == port.Path;
+    port.Name = port.Demo ? DemoPortName : port.Path;
+    return port;
 }

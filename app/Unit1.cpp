@@ -4,6 +4,7 @@
 #include "bus/SensorBus.h"
 #include "convert/Unit_Utils.h"
 #include "pages/LatchPage.h"
+#include "pages/PageHelpers.h"
 #include "pages/ParamsPage.h"
 #include "pages/ReplyTexts.h"
 #include "pages/SearchPage.h"
@@ -25,7 +26,9 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QTimer>
 #include <algorithm>
@@ -100,6 +103,9 @@ TForm1::TForm1(QWidget* parent, SettingsPaths paths)
 
 TForm1::~TForm1()
 {
+    // The monitor reads the bus's log: it goes first.
+    delete monitor_;
+    monitor_ = nullptr;
     // Stops the operation and lets go of the port (the demo bus's too) before anything they use
     // goes away.
     bus_->Shutdown();
@@ -144,6 +150,16 @@ void TForm1::CreateTopRow()
                                          41);
     RadioGroup_protocol_obm->SetItemIndex(0);
     connect(RadioGroup_protocol_obm, &TRadioGroup::Click, this, &TForm1::RadioGroup_protocol_obmClick);
+
+    ButtonTrafficMonitor = MakeButton(QStringLiteral("ButtonTrafficMonitor"), tr("Журнал обмена"),
+                                      {RadioGroup_protocol_obm->geometry().right() + 13, 23, 110, 25}, this);
+    ButtonTrafficMonitor->setToolTip(tr("Кадры обмена по линии и состояние связи с датчиками (Ctrl+L)"));
+    connect(ButtonTrafficMonitor, &QPushButton::clicked, this, &TForm1::ShowTrafficMonitor);
+    auto* const monitorKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);
+    monitorKey->setObjectName(QStringLiteral("ShortcutTrafficMonitor"));
+    connect(monitorKey, &QShortcut::activated, this, &TForm1::ShowTrafficMonitor);
+    // The port's tooltip tells of the adapter as it is when the tooltip shows.
+    ComboBox2->installEventFilter(this);
 }
 
 // The pages are made inside the page control, so that they take the window's font.
@@ -224,6 +240,10 @@ void TForm1::closeEvent(QCloseEvent* event)
 
 void TForm1::FormClose()
 {
+    if (monitor_ && monitor_->isVisible()) {
+        monitor_->SaveGeometry();
+        monitor_->hide();
+    }
     // A recording still running is written as a stop would write it, not lost with the window.
     if (TabSheet2->CheckBox_RecordThrd->isChecked())
         TabSheet2->CheckBox_RecordThrd->setChecked(false);
@@ -400,6 +420,15 @@ bool TForm1::LaunchThread(TOperationCode LThread)
     if (LThread == TOperationCode::ReadAllLatches)
         return bus_->StartReadAllLatches(SelectedDevice());
     return bus_->Start(LThread, SelectedDevice());
+}
+
+void TForm1::ShowTrafficMonitor()
+{
+    if (!monitor_) {
+        const auto port = [this] { return PortInUse(); };
+        monitor_ = new TTrafficMonitor(*bus_, *settings_, port, this);
+    }
+    monitor_->Open();
 }
 
 void TForm1::BringToFront()

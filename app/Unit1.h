@@ -6,6 +6,7 @@
 #include "pages/SearchPage.h"
 #include "pages/SearchSort.h"
 #include "pages/StreamPage.h"
+#include "pages/TrafficMonitor.h"
 #include "settings/Settings.h"
 #include <QByteArray>
 #include <QMainWindow>
@@ -14,6 +15,7 @@
 
 class QComboBox;
 class QLabel;
+class QPushButton;
 class QTabWidget;
 class QTimer;
 class SimDemoBus;
@@ -68,6 +70,9 @@ class TForm1 : public QMainWindow, public TPageHost {
     bool LaunchThread(TOperationCode LThread);
     // Brings the window to the front on a second start of the program.
     void BringToFront();
+    // Opens the traffic monitor, or brings it to the front; made at its first opening.
+    void ShowTrafficMonitor();
+    TTrafficMonitor* TrafficMonitor() const { return monitor_; }
 
     void RadioGroup_protocol_obmClick();
     void ShowSplash();
@@ -99,6 +104,7 @@ class TForm1 : public QMainWindow, public TPageHost {
     QLabel* Label3;
     QComboBox* ComboBox1;
     TRadioGroup* RadioGroup_protocol_obm;
+    QPushButton* ButtonTrafficMonitor;
     QTabWidget* PageControl1;
     TSearchPage* TabSheet1;
     TParamsPage* TabSheet5;
@@ -141,11 +147,15 @@ class TForm1 : public QMainWindow, public TPageHost {
     void EnableAfterWrite();
     void EnableAfterStream();
     void Timer3Timer();
+    // The port the box names, and the port the bus has open (the box's while none is).
+    TMonitorPort ChosenPort() const;
+    TMonitorPort PortInUse() const;
 
     std::unique_ptr<TSettings> settings_;
     TSearchOrder searchOrder_;
     std::unique_ptr<SimDemoBus> demoBus_;
     TSensorBus* bus_ = nullptr;
+    TTrafficMonitor* monitor_ = nullptr;
     bool deniedPortsReported_ = false;
     bool unsavedSettingsNoted_ = false;
 };

@@ -9,13 +9,16 @@
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
 #include "settings/Settings.h"
+#include "traffic/LinkHealth.h"
 #include "widgets/WrapHeader.h"
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <algorithm>
 
@@ -23,10 +26,16 @@ namespace {
 const QString SearchDone = QStringLiteral("Поиск завершён");
 const QString SearchNotFound = QStringLiteral("Поиск завершён: не найдено");
 const QString SearchFailed = QStringLiteral("Поиск завершён: ошибка поиска");
+// Each row keeps its sensor's address, which its tooltip's link health is looked up by.
+constexpr int AddressRole = Qt::UserRole;
 
 void AppendSearchRow(QTreeWidget& list, const TSearchRow& row)
 {
     auto* const item = new QTreeWidgetItem(&list, SearchRowTexts(row));
+    bool ok = false;
+    const int address = row.AdressStr.toInt(&ok, 16);
+    if (ok)
+        item->setData(SearchColumn::Address, AddressRole, address);
     item->setTextAlignment(SearchColumn::Address, Qt::AlignLeft | Qt::AlignVCenter);
     for (int column = SearchColumn::Speed; column < SearchColumn::Count; ++column)
         item->setTextAlignment(column, Qt::AlignCenter);
@@ -97,11 +106,31 @@ TSearchPage::TSearchPage(TPageHost& host, TSearchOrder& order, QWidget* parent)
     for (int column = 0; column < 6; ++column)
         ListView1->headerItem()->setToolTip(column, ListView1->headerItem()->text(column));
     connect(header, &QHeaderView::sectionClicked, this, &TSearchPage::ListView1ColumnClick);
+    ListView1->viewport()->installEventFilter(this);
 
     TSensorBus& bus = host_.Bus();
     connect(&bus, &TSensorBus::OperationStarted, this, &TSearchPage::OnStarted);
     connect(&bus, &TSensorBus::OperationFinished, this, &TSearchPage::OnFinished);
     connect(&bus, &TSensorBus::SensorReplied, this, &TSearchPage::OnReplied);
+}
+
+// The tooltip is made as it shows: the counts go on as the sensor is worked with.
+bool TSearchPage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != ListView1->viewport() || event->type() != QEvent::ToolTip)
+        return QWidget::eventFilter(watched, event);
+    const auto* const help = static_cast<QHelpEvent*>(event);
+    const QTreeWidgetItem* const item = ListView1->itemAt(help->pos());
+    const QVariant address = item ? item->data(SearchColumn::Address, AddressRole) : QVariant();
+    if (!address.isValid()) {
+        QToolTip::hideText();
+        return true;
+    }
+    const TLinkHealth* const health = host_.Bus().Health().Of(address.toInt());
+    QToolTip::showText(help->globalPos(),
+                       health ? LinkHealthText(*health) : tr("С этим датчиком ещё не было обмена"),
+                       ListView1->viewport(), ListView1->visualItemRect(item));
+    return true;
 }
 
 void TSearchPage::ApplySettings()

@@ -52,6 +52,9 @@ class TSearchPage : public QWidget {
     QLineEdit* Edit2;
     QTreeWidget* ListView1;
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void OnStarted(TOperationCode code);
     void OnFinished(TOperationCode code, const TOutcome& outcome);

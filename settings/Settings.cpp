@@ -179,3 +179,21 @@ void TSettings::SetHistoryLimit(int limit)
 {
     Write(working_, settings::ParamSets, settings::HistoryLimit, QString::number(limit));
 }
+
+WindowGeometry TSettings::TrafficMonitorGeometry() const
+{
+    using namespace settings;
+    return {working_.ReadInteger(TrafficMonitor, Width, 960),
+            working_.ReadInteger(TrafficMonitor, Height, 540),
+            working_.ReadInteger(TrafficMonitor, Top, CentredPosition),
+            working_.ReadInteger(TrafficMonitor, Left, CentredPosition)};
+}
+
+void TSettings::SetTrafficMonitorGeometry(const WindowGeometry& geometry)
+{
+    using namespace settings;
+    Write(working_, TrafficMonitor, Width, QString::number(geometry.Width));
+    Write(working_, TrafficMonitor, Height, QString::number(geometry.Height));
+    Write(working_, TrafficMonitor, Top, QString::number(geometry.Top));
+    Write(working_, TrafficMonitor, Left, QString::number(geometry.Left));
+}

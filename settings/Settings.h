@@ -44,6 +44,8 @@ inline const QString ParamSets = QStringLiteral("ParamSets");
 inline const QString VerifyWrite = QStringLiteral("VerifyWrite");
 inline const QString Folder = QStringLiteral("Folder");
 inline const QString HistoryLimit = QStringLiteral("HistoryLimit");
+// The traffic monitor's window: Width, Height, Top and Left as the main window's.
+inline const QString TrafficMonitor = QStringLiteral("TrafficMonitor");
 } // namespace settings
 
 // The window's settings, read once from Settings.ini as the window starts and written one key at
@@ -91,6 +93,10 @@ class TSettings : public QObject {
     // Parameter sets kept per sensor; 20 unless the file says otherwise.
     int HistoryLimit() const;
     void SetHistoryLimit(int limit);
+
+    // The traffic monitor's size and place; centred at 960 x 540 unless the file says otherwise.
+    WindowGeometry TrafficMonitorGeometry() const;
+    void SetTrafficMonitorGeometry(const WindowGeometry& geometry);
 
   signals:
     // A file the settings could not be written to; once for each file.
