@@ -14,6 +14,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -22,6 +23,19 @@
 namespace LiveStream {
 inline constexpr int Speed = 921600;
 inline constexpr int CounterWrap = 50000;
+
+// Before the application: the window runs offscreen unless a platform is named.
+inline void Offscreen()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+// The stream's length from the first argument, 10 s by default.
+inline int Seconds(int argc, char** argv)
+{
+    return argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 10;
+}
 
 inline double ProcessCpuMs()
 {

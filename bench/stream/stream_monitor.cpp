@@ -20,10 +20,9 @@ void Print(const char* name, const LiveStream::TRun& run)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    LiveStream::Offscreen();
     QApplication app(argc, argv);
-    const int seconds = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 10;
+    const int seconds = LiveStream::Seconds(argc, argv);
     LiveStream::TBench bench;
     if (!bench.Start())
         return 1;

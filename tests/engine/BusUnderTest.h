@@ -5,6 +5,7 @@
 #include "protocol/DeviceUnit.h"
 #include "serial/TCommPortDriver.h"
 #include "sim/SimBus.h"
+#include "sim/SimRegisters.h"
 #include <QtCore/qtestsupport_core.h>
 #include <functional>
 #include <optional>
@@ -102,4 +103,30 @@ class TBusUnderTest {
     std::optional<TOutcome> ended;
     std::vector<TReplyNote> notes;
     std::vector<TStreamSample> samples;
+};
+
+// A counter sensor at address 5 and the fastest line speed with a result every 0.1 ms, so that
+// the line sets the pace; its record made without a search, the port open at its speed.
+class TFastStream {
+  public:
+    TFastStream() : t({Config()})
+    {
+        t.sim.setRegister(0, SimReg::PeriodLo, 1);
+        t.sim.setRegister(0, SimReg::ConstantLo, 1);
+        device = t.bus.Devices().Append("05", 921600);
+        t.bus.Driver().setComPort(t.sim.slavePath());
+        ready = t.started && t.bus.Driver().Connect() && t.bus.SetLineSpeed(921600);
+    }
+    TBusUnderTest t;
+    TDevice* device = nullptr;
+    bool ready = false;
+
+  private:
+    static SimSensorConfig Config()
+    {
+        SimSensorConfig config = Sensor(5, 921600);
+        config.mode = SimMeasureMode::Counter;
+        config.value = 0;
+        return config;
+    }
 };

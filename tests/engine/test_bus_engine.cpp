@@ -249,17 +249,10 @@ TEST_P(EngineBusTest, ACloneSetsEverySensorAndKeepsItsAddress)
 // arrives, in order, none doubled.
 TEST(EngineStreamTest, TenSecondsAtTheFastestSpeedLoseNothing)
 {
-    SimSensorConfig config = Sensor(5, 921600);
-    config.mode = SimMeasureMode::Counter;
-    config.value = 0;
-    TBusUnderTest t({config});
-    ASSERT_TRUE(t.started);
-    t.sim.setRegister(0, SimReg::PeriodLo, 1);
-    t.sim.setRegister(0, SimReg::ConstantLo, 1);
-    TDevice* const device = t.bus.Devices().Append("05", 921600);
-    t.bus.Driver().setComPort(t.sim.slavePath());
-    ASSERT_TRUE(t.bus.Driver().Connect());
-    ASSERT_TRUE(t.bus.SetLineSpeed(921600));
+    TFastStream s;
+    ASSERT_TRUE(s.ready);
+    TBusUnderTest& t = s.t;
+    TDevice* const device = s.device;
 
     ASSERT_TRUE(t.Done(TOperationCode::StartStream, device));
     EXPECT_TRUE(t.bus.StreamRunning());

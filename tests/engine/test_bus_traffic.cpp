@@ -162,16 +162,10 @@ TEST(TrafficSearchTest, ProbesAndTheirAnswers)
 // Stream groups appear one frame each, with their value, and the stop's echo as its reply.
 TEST(TrafficStreamTest, EveryGroupIsAFrame)
 {
-    SimSensorConfig config = Sensor(5, 921600);
-    config.mode = SimMeasureMode::Counter;
-    config.value = 0;
-    TBusUnderTest t({config});
-    ASSERT_TRUE(t.started);
-    t.sim.setRegister(0, SimReg::PeriodLo, 1);
-    t.sim.setRegister(0, SimReg::ConstantLo, 1);
-    TDevice* const device = t.bus.Devices().Append("05", 921600);
-    t.bus.Driver().setComPort(t.sim.slavePath());
-    ASSERT_TRUE(t.bus.Driver().Connect() && t.bus.SetLineSpeed(921600));
+    TFastStream s;
+    ASSERT_TRUE(s.ready);
+    TBusUnderTest& t = s.t;
+    TDevice* const device = s.device;
     ASSERT_TRUE(t.Done(TOperationCode::StartStream, device));
     QTest::qWait(300);
     ASSERT_TRUE(t.Done(TOperationCode::StopStream, device));
