@@ -675,26 +675,17 @@ void TSensorBus::Heard(const THeardFrame& heard)
     }
     const std::int64_t responseUs = frame.ResponseUs;
     traffic_.Add(std::move(frame));
-    if (heard.Address < 1)
+    const bool error = heard.Status == TFrameStatus::CrcError || heard.Status == TFrameStatus::Unmatched ||
+                       heard.Status == TFrameStatus::Malformed;
+    // Search answers and good stream groups count nothing: only what a sensor was asked, and trouble.
+    if (heard.Address < 1 || (!answers && !error && heard.Status != TFrameStatus::Late))
         return;
     TLinkHealth& health = health_.At(heard.Address);
     if (answers)
         health.AddResponse(responseUs);
-    switch (heard.Status) {
-    case TFrameStatus::Exception:
-        ++health.Exceptions;
-        break;
-    case TFrameStatus::Late:
-        ++health.Late;
-        break;
-    case TFrameStatus::CrcError:
-    case TFrameStatus::Unmatched:
-    case TFrameStatus::Malformed:
-        ++health.Errors;
-        break;
-    default:
-        break;
-    }
+    health.Exceptions += heard.Status == TFrameStatus::Exception;
+    health.Late += heard.Status == TFrameStatus::Late;
+    health.Errors += error;
 }
 
 void TSensorBus::FrameTimeout(bool run)
