@@ -418,3 +418,20 @@ INSTANTIATE_TEST_SUITE_P(
                    {{FS::Noise, QByteArray(200, '\x11')}, {FS::Noise, QByteArray(300, '\x22')}},
                    -1}),
     [](const ::testing::TestParamInfo<THeardCase>& p) { return std::string(p.param.name); });
+
+// A stream is shown group by group, a group that carries no number as such.
+TEST_F(ReceiveMatching, EveryStreamGroupIsReportedAsAFrameOfItsOwn)
+{
+    Sensor().threadResultIsExec = true;
+    Path().SetStreaming(&Sensor());
+    Receive("!12345\r!12a45\r!N0007\r");
+    std::vector<std::pair<TFrameStatus, QByteArray>> heard;
+    for (const THeardFrame& f : Sink().heard) {
+        EXPECT_TRUE(f.Stream);
+        EXPECT_EQ(f.Address, 0x1A);
+        heard.emplace_back(f.Status, f.Bytes);
+    }
+    EXPECT_EQ(heard, (std::vector<std::pair<TFrameStatus, QByteArray>>{{TFrameStatus::Ok, "!12345\r"},
+                                                                       {TFrameStatus::Malformed, "!12a45\r"},
+                                                                       {TFrameStatus::Ok, "!N0007\r"}}));
+}
