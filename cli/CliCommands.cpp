@@ -386,7 +386,7 @@ int Write(const TCliArgs& args, TInterrupt& interrupt)
                          Cli::tr("%1: another sensor answers at address %2 at %3 baud")
                              .arg(target.session.PortName(), QString::fromLatin1(AddressText(address)))
                              .arg(speed)});
-        // The search has emptied the sensor list: the sensor is looked for again.
+        // The check has emptied the sensor list: the sensor is looked for again.
         target.device = target.session.Locate(target.failure);
         if (!target.device)
             return Fail(target.failure);

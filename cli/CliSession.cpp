@@ -299,10 +299,22 @@ TCliFailure TCliSession::FailureOf(const TOutcome& outcome, const QString& name)
 
 std::optional<bool> TCliSession::Answers(int address, int speed, TCliFailure& failure)
 {
-    const TOutcome outcome = Search(address, address, {speed}, failure);
-    if (outcome.Kind == TOutcomeKind::NotFound)
-        return false;
-    if (outcome.Kind == TOutcomeKind::Done)
+    // A request to that address is owed its answer within the whole timeout; a search probe's
+    // short pause can miss a sensor held back by load, and the move would then put two sensors
+    // at one address.
+    bus_.Devices().Clear();
+    TDevice* const record = bus_.Devices().Append(AddressText(address), speed);
+    if (!record || !bus_.SetLineSpeed(speed)) {
+        failure = {ExitCode::Port, Cli::tr("%1: the line speed cannot be set").arg(portName_)};
+        return std::nullopt;
+    }
+    const TOutcome outcome =
+        Run([record](TSensorBus& bus) { return bus.Start(TOperationCode::ReadLastResult, record); });
+    // A Modbus exception is an answer too.
+    if (outcome.Kind == TOutcomeKind::Done || outcome.Kind == TOutcomeKind::Refused)
         return true;
+    if (outcome.Kind == TOutcomeKind::Timeout)
+        return false;
+    failure = FailureOf(outcome, SensorName(AddressText(address)));
     return std::nullopt;
 }

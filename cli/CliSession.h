@@ -60,8 +60,8 @@ class TCliSession : public QObject {
     // The sensor at the command's address: found by a quick search of that address at --speed or
     // at every speed. Null with the failure when it does not answer or answers at two speeds.
     TDevice* Locate(TCliFailure& failure);
-    // Whether a sensor answers at address and speed; none, with the failure, when that cannot be
-    // told. The search empties the sensor list.
+    // Whether a sensor answers a request to address at speed within the timeout; none, with the
+    // failure, when that cannot be told. The sensor list is emptied.
     std::optional<bool> Answers(int address, int speed, TCliFailure& failure);
 
     bool Interrupted() const { return interrupted_; }
