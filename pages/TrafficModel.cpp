@@ -2,38 +2,6 @@
 #include <QColor>
 #include <algorithm>
 
-namespace {
-
-QString CellText(const TTrafficLog& log, const TTrafficFrame& frame, int column)
-{
-    switch (column) {
-    case TrafficColumn::Time:
-        return TrafficText::Time(log, frame);
-    case TrafficColumn::Direction:
-        return TrafficText::Direction(frame);
-    case TrafficColumn::Port:
-        return frame.Port;
-    case TrafficColumn::Speed:
-        return frame.Speed > 0 ? QString::number(frame.Speed) : QString();
-    case TrafficColumn::Address:
-        return TrafficText::Address(frame);
-    case TrafficColumn::Bytes:
-        return TrafficText::Hex(frame.Bytes);
-    case TrafficColumn::Text:
-        return TrafficText::Printable(frame.Bytes);
-    case TrafficColumn::Meaning:
-        return TrafficText::Meaning(frame);
-    case TrafficColumn::Status:
-        return TrafficText::Status(frame);
-    case TrafficColumn::Response:
-        return TrafficText::ResponseTime(frame);
-    default:
-        return {};
-    }
-}
-
-} // namespace
-
 TTrafficModel::TTrafficModel(const TTrafficLog& log, QObject* parent)
     : QAbstractTableModel(parent), log_(log), scanned_(log.FirstSeq()), generation_(log.Generation())
 {
@@ -194,7 +162,7 @@ QStringList TTrafficModel::RowTexts(int row) const
         return texts;
     if (const TTrafficFrame* const frame = log_.Find(SeqAt(row)))
         for (int column = 0; column < TrafficColumn::Count; ++column)
-            texts << CellText(log_, *frame, column);
+            texts << TrafficText::Cell(log_, *frame, column);
     return texts;
 }
 
@@ -217,7 +185,7 @@ QVariant TTrafficModel::data(const QModelIndex& index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return CellText(log_, *frame, index.column());
+        return TrafficText::Cell(log_, *frame, index.column());
     case Qt::ForegroundRole:
         if (frame->Status == TFrameStatus::Ok)
             return {};
@@ -237,28 +205,5 @@ QVariant TTrafficModel::headerData(int section, Qt::Orientation orientation, int
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    switch (section) {
-    case TrafficColumn::Time:
-        return tr("Время");
-    case TrafficColumn::Direction:
-        return tr("Направление");
-    case TrafficColumn::Port:
-        return tr("Порт");
-    case TrafficColumn::Speed:
-        return tr("Скорость");
-    case TrafficColumn::Address:
-        return tr("Адрес");
-    case TrafficColumn::Bytes:
-        return tr("Байты");
-    case TrafficColumn::Text:
-        return tr("Текст");
-    case TrafficColumn::Meaning:
-        return tr("Значение");
-    case TrafficColumn::Status:
-        return tr("Состояние");
-    case TrafficColumn::Response:
-        return tr("Время ответа");
-    default:
-        return {};
-    }
+    return TrafficText::Heading(section);
 }

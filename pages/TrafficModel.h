@@ -9,20 +9,6 @@
 #include <deque>
 #include <vector>
 
-namespace TrafficColumn {
-inline constexpr int Time = 0;
-inline constexpr int Direction = 1;
-inline constexpr int Port = 2;
-inline constexpr int Speed = 3;
-inline constexpr int Address = 4;
-inline constexpr int Bytes = 5;
-inline constexpr int Text = 6;
-inline constexpr int Meaning = 7;
-inline constexpr int Status = 8;
-inline constexpr int Response = 9;
-inline constexpr int Count = 10;
-} // namespace TrafficColumn
-
 class TTrafficModel : public QAbstractTableModel {
     Q_OBJECT
   public:

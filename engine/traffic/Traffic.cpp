@@ -298,4 +298,44 @@ QString Address(const TTrafficFrame& frame)
 {
     return frame.Address < 0 ? QStringLiteral("—") : HexByte(static_cast<unsigned>(frame.Address));
 }
+
+QString Heading(int column)
+{
+    static constexpr const char* headings[TrafficColumn::Count] = {
+        QT_TRANSLATE_NOOP("Traffic", "Время"),     QT_TRANSLATE_NOOP("Traffic", "Направление"),
+        QT_TRANSLATE_NOOP("Traffic", "Порт"),      QT_TRANSLATE_NOOP("Traffic", "Скорость"),
+        QT_TRANSLATE_NOOP("Traffic", "Адрес"),     QT_TRANSLATE_NOOP("Traffic", "Байты"),
+        QT_TRANSLATE_NOOP("Traffic", "Текст"),     QT_TRANSLATE_NOOP("Traffic", "Значение"),
+        QT_TRANSLATE_NOOP("Traffic", "Состояние"), QT_TRANSLATE_NOOP("Traffic", "Время ответа"),
+    };
+    return column >= 0 && column < TrafficColumn::Count ? Tr(headings[column]) : QString();
+}
+
+QString Cell(const TTrafficLog& log, const TTrafficFrame& frame, int column)
+{
+    switch (column) {
+    case TrafficColumn::Time:
+        return Time(log, frame);
+    case TrafficColumn::Direction:
+        return Direction(frame);
+    case TrafficColumn::Port:
+        return frame.Port;
+    case TrafficColumn::Speed:
+        return frame.Speed > 0 ? QString::number(frame.Speed) : QString();
+    case TrafficColumn::Address:
+        return Address(frame);
+    case TrafficColumn::Bytes:
+        return Hex(frame.Bytes);
+    case TrafficColumn::Text:
+        return Printable(frame.Bytes);
+    case TrafficColumn::Meaning:
+        return Meaning(frame);
+    case TrafficColumn::Status:
+        return Status(frame);
+    case TrafficColumn::Response:
+        return ResponseTime(frame);
+    default:
+        return {};
+    }
+}
 } // namespace TrafficText

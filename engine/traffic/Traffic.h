@@ -83,7 +83,24 @@ class TTrafficLog {
 };
 
 // The columns of a frame as the monitor shows them and its text and CSV files hold them.
+namespace TrafficColumn {
+inline constexpr int Time = 0;
+inline constexpr int Direction = 1;
+inline constexpr int Port = 2;
+inline constexpr int Speed = 3;
+inline constexpr int Address = 4;
+inline constexpr int Bytes = 5;
+inline constexpr int Text = 6;
+inline constexpr int Meaning = 7;
+inline constexpr int Status = 8;
+inline constexpr int Response = 9;
+inline constexpr int Count = 10;
+} // namespace TrafficColumn
+
 namespace TrafficText {
+// A column's heading and a frame's cell in it; empty for a column that is none.
+QString Heading(int column);
+QString Cell(const TTrafficLog& log, const TTrafficFrame& frame, int column);
 // "14:03:27.512"
 QString Time(const TTrafficLog& log, const TTrafficFrame& frame);
 // "→" sent, "←" received

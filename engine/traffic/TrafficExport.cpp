@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr std::size_t kColumns = 10;
+constexpr std::size_t kColumns = TrafficColumn::Count;
 using TRow = std::array<QString, kColumns>;
 
 // A column is padded to its widest cell up to this many characters; a longer cell (a long frame's
@@ -16,28 +16,18 @@ constexpr qsizetype kMaxPaddedWidth = 48;
 
 TRow Heading()
 {
-    return {
-        QCoreApplication::translate("TrafficExport", "Время"),
-        QCoreApplication::translate("TrafficExport", "Напр."),
-        QCoreApplication::translate("TrafficExport", "Порт"),
-        QCoreApplication::translate("TrafficExport", "Скорость"),
-        QCoreApplication::translate("TrafficExport", "Адрес"),
-        QCoreApplication::translate("TrafficExport", "Байты"),
-        QCoreApplication::translate("TrafficExport", "Текст"),
-        QCoreApplication::translate("TrafficExport", "Значение"),
-        QCoreApplication::translate("TrafficExport", "Состояние"),
-        QCoreApplication::translate("TrafficExport", "Время ответа"),
-    };
+    TRow row;
+    for (int c = 0; c < TrafficColumn::Count; ++c)
+        row[static_cast<std::size_t>(c)] = TrafficText::Heading(c);
+    return row;
 }
 
 TRow Cells(const TTrafficLog& log, const TTrafficFrame& frame)
 {
-    return {
-        TrafficText::Time(log, frame),       TrafficText::Direction(frame), frame.Port,
-        QString::number(frame.Speed),        TrafficText::Address(frame),   TrafficText::Hex(frame.Bytes),
-        TrafficText::Printable(frame.Bytes), TrafficText::Meaning(frame),   TrafficText::Status(frame),
-        TrafficText::ResponseTime(frame),
-    };
+    TRow row;
+    for (int c = 0; c < TrafficColumn::Count; ++c)
+        row[static_cast<std::size_t>(c)] = TrafficText::Cell(log, frame, c);
+    return row;
 }
 
 template <typename Visit>
