@@ -278,8 +278,15 @@ TEST(EngineTwoBusesTest, SearchedAtOnceEachFindsItsOwnSensors)
     TBusUnderTest second({Sensor(2, 57600), Sensor(3, 921600), Sensor(1, 115200)});
     ASSERT_TRUE(first.started && second.started);
     second.bus.SetProtocol(TProtocol::Modbus);
-    ASSERT_TRUE(first.StartSearch(4));
-    ASSERT_TRUE(second.StartSearch(4));
+    // Two buses and two simulators share the cores with the other tests: a pause long enough that
+    // a simulator held up for a while still reads each probe before its line moves to the next speed.
+    const auto search = [](const TBusUnderTest& t) {
+        TSearchParams params = t.Search(4);
+        params.DelayMs = 60;
+        return params;
+    };
+    ASSERT_TRUE(first.bus.StartSearch(search(first)));
+    ASSERT_TRUE(second.bus.StartSearch(search(second)));
     const std::optional<TOutcome> one = first.End();
     const std::optional<TOutcome> two = second.End();
     ASSERT_TRUE(one && two);
