@@ -1,4 +1,5 @@
 #include "pages/PageHelpers.h"
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,6 +14,11 @@ QPushButton* MakeButton(const QString& name, const QString& caption, const QRect
     // edge widens the button instead, to the right.
     button->resize(std::max(at.width(), button->sizeHint().width()), at.height());
     return button;
+}
+
+QString WithSuffix(const QString& path, const QString& suffix)
+{
+    return QFileInfo(path).suffix().isEmpty() ? path + QLatin1Char('.') + suffix : path;
 }
 
 QLabel* MakeLabel(const QString& name, const QString& text, const QRect& at, QWidget* parent)

@@ -15,6 +15,9 @@ QLabel* MakeLabel(const QString& name, const QString& text, const QRect& at, QWi
 // An edit box whose accessible name is its label's text; the label becomes its buddy.
 QLineEdit* MakeEdit(const QString& name, const QRect& at, QLabel* label, QWidget* parent);
 
+// The path with the suffix of the chosen kind when the user typed none.
+QString WithSuffix(const QString& path, const QString& suffix);
+
 // What the pages could not do (an export, a search start), for a look at what went wrong;
 // QT_LOGGING_RULES="veltrano.pages.debug=true" shows it all.
 Q_DECLARE_LOGGING_CATEGORY(lcPages)

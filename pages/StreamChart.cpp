@@ -48,6 +48,63 @@ class TAxisLabelTicker : public QCPAxisTicker {
     }
 };
 
+// The bottom axis in seconds: ticks at round times, each placed at the sample position its time
+// falls on, so that zoom, panning and the scroll bar keep working in sample numbers.
+class TTimeTicker : public QCPAxisTicker {
+  public:
+    explicit TTimeTicker(const TSampleTrace& trace) : trace_(trace) {}
+
+    // The time at a sample position, between two samples in proportion.
+    double TimeAtX(double x) const
+    {
+        const std::int64_t n = trace_.Size();
+        if (n == 0)
+            return 0;
+        const double at = std::clamp(x, 0.0, static_cast<double>(n - 1));
+        const auto i = static_cast<std::int64_t>(std::floor(at));
+        if (i + 1 >= n)
+            return trace_.Time(n - 1);
+        return trace_.Time(i) + (trace_.Time(i + 1) - trace_.Time(i)) * (at - static_cast<double>(i));
+    }
+
+  protected:
+    QVector<double> createTickVector(double, const QCPRange& range) override
+    {
+        QVector<double> ticks;
+        const std::int64_t n = trace_.Size();
+        const double t0 = TimeAtX(range.lower);
+        const double t1 = TimeAtX(range.upper);
+        if (n < 2 || !(t1 > t0))
+            return ticks;
+        step_ = QCPAxisTicker::getTickStep(QCPRange(t0, t1));
+        for (double t = std::ceil(t0 / step_) * step_; t <= t1 + step_ * 1e-9; t += step_) {
+            const std::int64_t i = std::clamp<std::int64_t>(trace_.IndexAtTime(t), 1, n - 1);
+            const double before = trace_.Time(i - 1);
+            const double after = trace_.Time(i);
+            const double x = after > before ? static_cast<double>(i - 1) + (t - before) / (after - before)
+                                            : static_cast<double>(i);
+            if (ticks.isEmpty() || x > ticks.constLast())
+                ticks.append(x);
+        }
+        return ticks;
+    }
+    QVector<QString> createLabelVector(const QVector<double>& ticks, const QLocale&, QChar, int) override
+    {
+        QLocale locale;
+        locale.setNumberOptions(QLocale::OmitGroupSeparator);
+        const int decimals = std::clamp(static_cast<int>(-std::floor(std::log10(step_) + 1e-9)), 0, 6);
+        QVector<QString> labels;
+        labels.reserve(ticks.size());
+        for (const double x : ticks)
+            labels.append(locale.toString(std::round(TimeAtX(x) / step_) * step_, 'f', decimals));
+        return labels;
+    }
+
+  private:
+    const TSampleTrace& trace_;
+    double step_ = 1;
+};
+
 // Draws the zoom rectangle or the cross-hair over the chart; the chart image beneath stays.
 class TChartOverlay : public QWidget {
   public:
@@ -90,11 +147,19 @@ class TChartOverlay : public QWidget {
     QRect plot_;
 };
 
-TStreamChart::TStreamChart(QCustomPlot& chart, TStreamGraph& series)
-    : QObject(&chart), chart_(chart), series_(series), data_(series.data()),
-      leftTicker_(new TAxisLabelTicker), overlay_(new TChartOverlay(&chart))
+TStreamChart::TStreamChart(QCustomPlot& chart, TStreamGraph& series, TSampleTrace& trace)
+    : QObject(&chart), chart_(chart), series_(series), data_(series.data()), trace_(trace),
+      leftTicker_(new TAxisLabelTicker), numberTicker_(chart.xAxis->ticker()), timeTicker_(new TTimeTicker(trace)),
+      overlay_(new TChartOverlay(&chart))
 {
     chart_.yAxis->setTicker(leftTicker_);
+    const QColor colours[2] = {QColor(0x90, 0x00, 0xA0), QColor(0x00, 0x70, 0x90)};
+    for (int c = 0; c < 2; ++c) {
+        cursors_[c] = new QCPItemStraightLine(&chart_);
+        cursors_[c]->setPen(QPen(colours[c], 1, Qt::DashLine));
+        cursors_[c]->setVisible(false);
+        cursors_[c]->setSelectable(false);
+    }
     overlay_->setGeometry(chart_.rect());
     overlay_->show();
     chart_.installEventFilter(this);
@@ -120,12 +185,15 @@ double TStreamChart::LastX() const
     return (data_->constEnd() - 1)->key;
 }
 
-bool TStreamChart::AddPoint(double x, double y)
+bool TStreamChart::AddPoint(double x, double y, bool measured)
 {
     if (!std::isfinite(x) || !std::isfinite(y) || (!data_->isEmpty() && x <= LastX()))
         return false;
     data_->add(QCPGraphData(x, y));
-    series_.Appended(y);
+    if (measured)
+        trace_.Append(y, clock_.Next());
+    else
+        trace_.AppendGap(clock_.Next());
     return true;
 }
 
@@ -135,7 +203,7 @@ bool TStreamChart::AddGap(double x, double height)
         return false;
     // NaN breaks the line; the height stays beside it for the cross-hair.
     data_->add(QCPGraphData(x, std::nan("")));
-    series_.Appended(std::nan(""));
+    trace_.AppendGap(clock_.Next());
     gaps_.emplace_back(x, height);
     return true;
 }
@@ -144,7 +212,10 @@ void TStreamChart::Clear()
 {
     data_->clear();
     data_->squeeze(true, true);
-    series_.Cleared();
+    trace_.Clear();
+    clock_.Restart();
+    SetCursor(0, std::nullopt);
+    SetCursor(1, std::nullopt);
     gaps_.clear();
     gaps_.shrink_to_fit();
     Replot();
@@ -201,6 +272,64 @@ std::optional<std::pair<double, double>> TStreamChart::HeightSpan() const
     if (lo > hi)
         return std::nullopt;
     return std::make_pair(lo, hi);
+}
+
+void TStreamChart::Arrived(std::chrono::steady_clock::time_point readAt, std::size_t count, int speed)
+{
+    clock_.Batch(readAt, count, speed);
+}
+
+std::pair<std::int64_t, std::int64_t> TStreamChart::Shown() const
+{
+    if (Empty())
+        return {0, 0};
+    const QCPRange shown = chart_.xAxis->range();
+    const double first = FirstX();
+    const auto from = static_cast<std::int64_t>(std::max(0.0, std::ceil(shown.lower - first)));
+    const auto to = static_cast<std::int64_t>(
+        std::min(static_cast<double>(trace_.Size()), std::floor(shown.upper - first) + 1));
+    return {from, std::max(from, to)};
+}
+
+std::optional<std::int64_t> TStreamChart::IndexAtPixel(int x) const
+{
+    if (Empty() || !std::isfinite(chart_.xAxis->pixelToCoord(x)))
+        return std::nullopt;
+    const double at = std::nearbyint(chart_.xAxis->pixelToCoord(x)) - FirstX();
+    if (at < 0 || at >= static_cast<double>(trace_.Size()))
+        return std::nullopt;
+    return static_cast<std::int64_t>(at);
+}
+
+void TStreamChart::SetTimeAxis(bool on)
+{
+    timeAxis_ = on;
+    if (on)
+        chart_.xAxis->setTicker(timeTicker_);
+    else
+        chart_.xAxis->setTicker(numberTicker_);
+    chart_.xAxis->setLabel(on ? QStringLiteral("Время, с") : QStringLiteral("Номер отсчета"));
+    Replot();
+}
+
+void TStreamChart::SetCursor(int which, std::optional<std::int64_t> index)
+{
+    if (index && (*index < 0 || *index >= trace_.Size()))
+        index.reset();
+    cursorAt_[which] = index;
+    QCPItemStraightLine* const line = cursors_[which];
+    line->setVisible(index.has_value());
+    if (index) {
+        const double x = (Empty() ? 0 : FirstX()) + static_cast<double>(*index);
+        line->point1->setCoords(x, 0);
+        line->point2->setCoords(x, 1);
+    }
+    Replot();
+}
+
+std::optional<std::int64_t> TStreamChart::Cursor(int which) const
+{
+    return cursorAt_[which];
 }
 
 void TStreamChart::ShowView(const TStreamView& view)

@@ -5,6 +5,7 @@
 #include "pages/ResultText.h"
 #include "pages/StreamChart.h"
 #include "pages/StreamPage.h"
+#include "pages/StreamTools.h"
 #include "protocol/DeviceUnit.h"
 #include <QLabel>
 #include <QMouseEvent>
@@ -35,9 +36,16 @@ int CrossDecimals(double range)
 
 void TStreamPage::Chart1MouseDown(QMouseEvent* event)
 {
+    const QPoint at = event->position().toPoint();
+    // Ctrl with the left or right button sets a measuring cursor, while the stream runs too.
+    if (event->modifiers() == Qt::ControlModifier &&
+        (event->button() == Qt::LeftButton || event->button() == Qt::RightButton)) {
+        if (streamChart_->PlotRect().contains(at))
+            streamTools_->PlaceCursor(event->button() == Qt::LeftButton ? 0 : 1, at.x());
+        return;
+    }
     if (host_.Bus().StreamRunning())
         return;
-    const QPoint at = event->position().toPoint();
     if (event->button() == Qt::RightButton && chartPanning_)
         panFrom_ = at;
     CursorPlusMinus(event->button(), at.x(), at.y(), true);
@@ -134,6 +142,7 @@ void TStreamPage::MouseCross(const QString&, Qt::KeyboardModifiers Shift, Qt::Mo
     const QCPRange shown = Chart1->yAxis->range();
     if (*height < shown.lower || *height > shown.upper)
         return;
+    streamTools_->ShowPoint(static_cast<std::int64_t>(x - streamChart_->FirstX()));
     DrawCross1(static_cast<int>(std::lround(Chart1->xAxis->coordToPixel(x))),
                static_cast<int>(std::lround(Chart1->yAxis->coordToPixel(*height))), *height);
 }

@@ -1,56 +1,16 @@
 #include "pages/StreamGraph.h"
+#include "stream/SampleTrace.h"
 #include <algorithm>
 #include <cmath>
 
 namespace {
-constexpr int BlockSize = 64;
 // Below this many samples per pixel column the plain drawing is cheap enough and exact.
 constexpr double PlainBelowPerPixel = 4;
 } // namespace
 
-TStreamGraph::TStreamGraph(QCPAxis* keyAxis, QCPAxis* valueAxis) : QCPGraph(keyAxis, valueAxis) {}
-
-void TStreamGraph::Appended(double value)
+TStreamGraph::TStreamGraph(QCPAxis* keyAxis, QCPAxis* valueAxis, const TSampleTrace& trace)
+    : QCPGraph(keyAxis, valueAxis), trace_(trace)
 {
-    if (count_ % BlockSize == 0)
-        blocks_.push_back({INFINITY, -INFINITY});
-    ++count_;
-    if (std::isnan(value))
-        return;
-    TBlock& block = blocks_.back();
-    block.lo = std::min(block.lo, value);
-    block.hi = std::max(block.hi, value);
-}
-
-void TStreamGraph::Cleared()
-{
-    blocks_.clear();
-    blocks_.shrink_to_fit();
-    count_ = 0;
-}
-
-bool TStreamGraph::Span(int from, int to, double& lo, double& hi) const
-{
-    lo = INFINITY;
-    hi = -INFINITY;
-    const auto take = [&](double value) {
-        if (!std::isnan(value)) {
-            lo = std::min(lo, value);
-            hi = std::max(hi, value);
-        }
-    };
-    const QCPGraphDataContainer& data = *mDataContainer;
-    int i = from;
-    for (; i < to && i % BlockSize != 0; ++i)
-        take(data.at(i)->value);
-    for (; i + BlockSize <= to; i += BlockSize) {
-        const TBlock& block = blocks_[static_cast<std::size_t>(i / BlockSize)];
-        lo = std::min(lo, block.lo);
-        hi = std::max(hi, block.hi);
-    }
-    for (; i < to; ++i)
-        take(data.at(i)->value);
-    return lo <= hi;
 }
 
 void TStreamGraph::draw(QCPPainter* painter)
@@ -61,7 +21,7 @@ void TStreamGraph::draw(QCPPainter* painter)
     const int count = data.size();
     // The table only describes samples at consecutive x that it has seen.
     const bool consecutive =
-        count > 0 && count == count_ && (data.constEnd() - 1)->key - data.constBegin()->key == count - 1;
+        count > 0 && count == trace_.Size() && (data.constEnd() - 1)->key - data.constBegin()->key == count - 1;
     if (!keyAxis || !valueAxis || !consecutive) {
         QCPGraph::draw(painter);
         return;
@@ -92,7 +52,7 @@ void TStreamGraph::draw(QCPPainter* painter)
         const int b = from + static_cast<int>(static_cast<qint64>(to - from) * (c + 1) / columns);
         double lo = 0;
         double hi = 0;
-        if (b <= a || !Span(a, b, lo, hi)) {
+        if (b <= a || !trace_.Span(a, b, lo, hi)) {
             joined = false;
             continue;
         }

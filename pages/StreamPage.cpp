@@ -7,6 +7,8 @@
 #include "pages/StreamChart.h"
 #include "pages/StreamGraph.h"
 #include "pages/StreamRecorder.h"
+#include "pages/ResultText.h"
+#include "pages/StreamTools.h"
 #include "protocol/DeviceUnit.h"
 #include "settings/Settings.h"
 #include <QCheckBox>
@@ -158,7 +160,7 @@ void TStreamPage::CreateChart()
     Chart1->xAxis2->setRange(0, 1000);
     Chart1->xAxis2->setVisible(false);
     Chart1->yAxis2->setVisible(false);
-    auto* const streamSeries = new TStreamGraph(Chart1->xAxis, Chart1->yAxis);
+    auto* const streamSeries = new TStreamGraph(Chart1->xAxis, Chart1->yAxis, streamTrace_);
     Series1 = streamSeries;
     Series1->setName(QStringLiteral("Series1"));
     Series1->setPen(QPen(QColor(0xD0, 0x20, 0x20), 2));
@@ -172,7 +174,24 @@ void TStreamPage::CreateChart()
     ScrollBar1->setAccessibleName(QStringLiteral("Прокрутка графика"));
     ScrollBar1->setPageStep(6);
     ScrollBar1->hide();
-    streamChart_ = new TStreamChart(*Chart1, *streamSeries);
+    streamChart_ = new TStreamChart(*Chart1, *streamSeries, streamTrace_);
+    streamTools_ = new TStreamTools(*streamChart_, *Chart1, host_.Settings());
+    // Keys reach the chart once it is clicked: they move the measuring cursors.
+    Chart1->setFocusPolicy(Qt::ClickFocus);
+    Chart1->installEventFilter(this);
+    connect(Chart1->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), streamTools_,
+            &TStreamTools::Changed);
+    connect(streamTools_, &TStreamTools::PauseToggled, this, [this](bool paused) {
+        if (!paused)
+            FollowStream(streamChart_->Sampler().View());
+    });
+}
+
+void TStreamPage::FollowStream(const TStreamView& view)
+{
+    if (!streamTools_->Paused())
+        streamChart_->ShowView(view);
+    streamTools_->Changed();
 }
 
 void TStreamPage::ApplySettings()
@@ -189,6 +208,7 @@ void TStreamPage::ApplySettings()
         Chart1->replot(QCustomPlot::rpQueuedReplot);
     }
     LabeledEdit_RecordThrd->setText(settings.RecordInterval());
+    streamTools_->ApplySettings();
 }
 
 void TStreamPage::Layout(int W, int H)
@@ -212,6 +232,8 @@ QCursor TStreamPage::RegisteredCursor(int number) const
 
 bool TStreamPage::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == Chart1 && event->type() == QEvent::KeyPress)
+        return streamTools_->CursorKey(*static_cast<QKeyEvent*>(event)) || QWidget::eventFilter(watched, event);
     return CorreciaVvoda(watched, event) || QWidget::eventFilter(watched, event);
 }
 
@@ -290,6 +312,9 @@ void TStreamPage::Button6Click()
     host_.SetStatusText(2, QString());
 
     streamChart_->Sampler().Restart();
+    countStream_ = false;
+    if (const TDevice* const device = host_.SelectedDevice())
+        streamTools_->SetFormat({ResultDecimals(device->ID_D), QStringLiteral("мм")});
     streamChart_->SetLeftLabels(0, 7, 0);
     streamChart_->SetAutoBottomMax(true);
     streamChart_->SetBottomRange(0, 1);
@@ -364,6 +389,7 @@ void TStreamPage::StopAfterTimeout()
 void TStreamPage::UpdateAfterStopThread()
 {
     host_.Bus().StreamEnded();
+    streamTools_->SetStreaming(false);
     TStreamChart& chart = *streamChart_;
     if (!chart.Empty()) {
         chart.SetAutoBottomMax(false);
@@ -382,6 +408,7 @@ void TStreamPage::OnFinished(TOperationCode code, const TOutcome& outcome)
         return;
     if (code == TOperationCode::StartStream) {
         CheckBox_RecordThrd->setEnabled(true);
+        streamTools_->SetStreaming(true);
         host_.SetStatusText(1, QStringLiteral("Поток запущен"));
     } else if (code == TOperationCode::StopStream) {
         Timer2->setInterval(StopConfirmMs);
@@ -394,9 +421,17 @@ void TStreamPage::OnFinished(TOperationCode code, const TOutcome& outcome)
 void TStreamPage::OnSamples(TDevice* device, const TSampleBatch& batch)
 {
     TStreamSampler& sampler = streamChart_->Sampler();
+    streamChart_->Arrived(batch.ReadAt, batch.Samples.size(), batch.Speed);
     sampler.Samples(batch.Samples, device->ID_D, CheckBox_RecordThrd->isChecked());
+    // A count stream's values are counts: no unit, no decimals.
+    const bool counts = !batch.Samples.empty() && batch.Samples.back().Valid && batch.Samples.back().Count;
+    if (counts != countStream_ && !batch.Samples.empty() && batch.Samples.back().Valid) {
+        countStream_ = counts;
+        streamTools_->SetFormat(counts ? TValueFormat{0, QString()}
+                                       : TValueFormat{ResultDecimals(device->ID_D), QStringLiteral("мм")});
+    }
     const TStreamView view = sampler.Take();
-    streamChart_->ShowView(view);
+    FollowStream(view);
     if (!view.Label.isEmpty())
         Label5->setText(view.Label);
     if (view.Error)

@@ -4,6 +4,7 @@
 // zoom, cross-hair, panning and the scroll bar. It owns its controls, its timers, its handlers
 // and its slice of the settings (markers and the recording interval).
 #include "bus/Operation.h"
+#include "stream/SampleTrace.h"
 #include <QCursor>
 #include <QPoint>
 #include <QWidget>
@@ -23,6 +24,8 @@ class TDevice;
 class TPageHost;
 class TStreamChart;
 class TStreamRecorder;
+class TStreamTools;
+struct TStreamView;
 struct TSampleBatch;
 
 class TStreamPage : public QWidget {
@@ -62,6 +65,8 @@ class TStreamPage : public QWidget {
     // Series1 emptied with its gap heights, as a new stream begins.
     void ClearStreamChart();
     TStreamChart& StreamChart() { return *streamChart_; }
+    // The measuring tools on the chart.
+    TStreamTools& StreamTools() { return *streamTools_; }
     // Cursor number 1 is "PLUS", 2 is "MINUS"; any other number is the arrow.
     QCursor RegisteredCursor(int number) const;
 
@@ -111,8 +116,14 @@ class TStreamPage : public QWidget {
     // Key filter of the marker edits: a typed "." becomes ",".
     bool CorreciaVvoda(QObject* edit, QEvent* event);
 
+    // The view follows the newest sample again, unless paused.
+    void FollowStream(const TStreamView& view);
+
     TPageHost& host_;
+    TSampleTrace streamTrace_;
     TStreamChart* streamChart_ = nullptr;
+    TStreamTools* streamTools_ = nullptr;
+    bool countStream_ = false;
     TStreamRecorder* streamRecorder_ = nullptr;
     QTimer* streamStopRetry_ = nullptr;
     QCursor cursorPlus_;

@@ -82,7 +82,7 @@ bool TStreamSampler::Sample(bool nGroup, int raw, double range, bool recording)
 
     bool placed = true;
     if (chartStart_) {
-        placed = series_.AddPoint(0, referenceSample_);
+        placed = series_.AddPoint(0, referenceSample_, valid);
         if (placed) {
             view_.LeftMin = referenceSample_ - 1;
             view_.LeftMax = referenceSample_ + 1;
@@ -90,7 +90,7 @@ bool TStreamSampler::Sample(bool nGroup, int raw, double range, bool recording)
         }
     } else {
         const double x = series_.Empty() ? 0 : series_.LastX() + 1;
-        placed = valid ? series_.AddPoint(x, v) : series_.AddGap(x, referenceSample_);
+        placed = valid ? series_.AddPoint(x, v, true) : series_.AddGap(x, referenceSample_);
     }
     if (placed && !series_.Empty() && series_.LastX() + 1 - series_.FirstX() > WindowSpan) {
         const double windowMin = series_.LastX() - WindowSpan;

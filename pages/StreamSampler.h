@@ -16,8 +16,9 @@ class TStreamSeries {
     virtual bool Empty() const = 0;
     virtual double FirstX() const = 0;
     virtual double LastX() const = 0;
-    // False when the chart refuses the point.
-    virtual bool AddPoint(double x, double y) = 0;
+    // False when the chart refuses the point. measured: false for the first point that stands in
+    // for a sample without a result; it is drawn, but no statistic counts it.
+    virtual bool AddPoint(double x, double y, bool measured) = 0;
     // A gap point: it breaks the line and keeps height for the cross-hair.
     virtual bool AddGap(double x, double height) = 0;
 };

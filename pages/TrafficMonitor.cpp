@@ -72,12 +72,6 @@ QPushButton* ActionButton(const QString& name, const QString& caption, QWidget* 
     return button;
 }
 
-// The path with the suffix of the chosen kind when the user typed none.
-QString WithSuffix(const QString& path, const QString& suffix)
-{
-    return QFileInfo(path).suffix().isEmpty() ? path + QLatin1Char('.') + suffix : path;
-}
-
 } // namespace
 
 QString PortDescription(const TMonitorPort& port)

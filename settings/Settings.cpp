@@ -130,6 +130,26 @@ void TSettings::SetMarkersShown(bool shown)
     Write(working_, settings::Metki, settings::Checked, shown ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
+bool TSettings::StreamTimeAxis() const
+{
+    return working_.ReadBool(settings::StreamChart, settings::TimeAxis, false);
+}
+
+bool TSettings::StreamHistogram() const
+{
+    return working_.ReadBool(settings::StreamChart, settings::Histogram, false);
+}
+
+void TSettings::SetStreamTimeAxis(bool on)
+{
+    Write(working_, settings::StreamChart, settings::TimeAxis, on ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void TSettings::SetStreamHistogram(bool on)
+{
+    Write(working_, settings::StreamChart, settings::Histogram, on ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
 void TSettings::SetBlueLevel(const QString& text)
 {
     Write(working_, settings::Metki, settings::Blue, text);

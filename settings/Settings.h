@@ -46,6 +46,10 @@ inline const QString Folder = QStringLiteral("Folder");
 inline const QString HistoryLimit = QStringLiteral("HistoryLimit");
 // The traffic monitor's window: Width, Height, Top and Left as the main window's.
 inline const QString TrafficMonitor = QStringLiteral("TrafficMonitor");
+// The stream chart's measuring tools: the time axis and the histogram, each on or off.
+inline const QString StreamChart = QStringLiteral("StreamChart");
+inline const QString TimeAxis = QStringLiteral("TimeAxis");
+inline const QString Histogram = QStringLiteral("Histogram");
 } // namespace settings
 
 // The window's settings, read once from Settings.ini as the window starts and written one key at
@@ -97,6 +101,12 @@ class TSettings : public QObject {
     // The traffic monitor's size and place; centred at 960 x 540 unless the file says otherwise.
     WindowGeometry TrafficMonitorGeometry() const;
     void SetTrafficMonitorGeometry(const WindowGeometry& geometry);
+
+    // The stream chart's bottom axis in seconds, and its histogram: off unless the file says otherwise.
+    bool StreamTimeAxis() const;
+    bool StreamHistogram() const;
+    void SetStreamTimeAxis(bool on);
+    void SetStreamHistogram(bool on);
 
   signals:
     // A file the settings could not be written to; once for each file.

@@ -1,10 +1,12 @@
 // Feeds stream lines through the bus's receive path in chunks of 30 ms of line time at
 // 921600 baud (395 groups, cut anywhere), with the chart live and repaints served, and prints:
 // samples per second through the whole receive path, memory per retained sample, the time to
-// repaint a chart of 1,000,000 samples, and samples per second while recording every sample.
+// repaint a chart of 1,000,000 samples, the same two with the statistics and the histogram shown,
+// and samples per second while recording every sample.
 #include "app/Unit1.h"
 #include "bus/SensorBus.h"
 #include "pages/StreamChart.h"
+#include "pages/StreamTools.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
 #include <QApplication>
@@ -129,6 +131,29 @@ int main(int argc, char** argv)
     form.TabSheet2->StreamChart().SetBottomRange(form.TabSheet2->StreamChart().LastX() - 100,
                                                  form.TabSheet2->StreamChart().LastX());
     std::printf("repaint:    %.2f ms with the newest 101 in view\n", RepaintMs(form, 20));
+
+    // The measuring tools shown: the statistics and the histogram follow the samples.
+    TStreamTools& tools = form.TabSheet2->StreamTools();
+    tools.CheckBoxHistogram->setChecked(true);
+    BeginStream(form, *device);
+    const double toolSeconds = Feed(form, text);
+    std::printf("ingest:     %.0f samples/s with the statistics and histogram shown\n", Samples / toolSeconds);
+    form.TabSheet2->StreamChart().SetAutoBottomMax(false);
+    form.TabSheet2->StreamChart().SetBottomRange(0, form.TabSheet2->StreamChart().LastX());
+    const auto repaintWithTools = [&](int times) {
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < times; ++i) {
+            tools.RefreshNow();
+            tools.ChartHistogram->replot(QCustomPlot::rpImmediateRefresh);
+            form.TabSheet2->StreamChart().ReplotNow();
+        }
+        return static_cast<double>(clock.nsecsElapsed()) / 1e6 / times;
+    };
+    repaintWithTools(2);
+    std::printf("repaint:    %.2f ms with all %d samples in view, their statistics and histogram taken and shown\n",
+                repaintWithTools(20), form.TabSheet2->StreamChart().Count());
+    tools.CheckBoxHistogram->setChecked(false);
 
     BeginStream(form, *device);
     form.TabSheet2->LabeledEdit_RecordThrd->setText(QStringLiteral("1"));

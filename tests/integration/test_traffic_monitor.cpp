@@ -6,6 +6,7 @@
 #include "pages/TrafficModel.h"
 #include "pages/TrafficMonitor.h"
 #include "settings/IniFile.h"
+#include "support/FileDialogAnswer.h"
 #include "support/ModalBoxCloser.h"
 #include "traffic/LinkHealth.h"
 #include <QApplication>
@@ -13,7 +14,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,32 +25,6 @@
 #include <QTreeWidget>
 
 namespace {
-
-// Answers the next file dialog with path, under the name filter that contains filterPart.
-class FileDialogAnswer {
-  public:
-    FileDialogAnswer(const QString& path, const QString& filterPart)
-    {
-        QObject::connect(&timer_, &QTimer::timeout, [this, path, filterPart] {
-            auto* const dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!dialog || !dialog->isVisible())
-                return;
-            timer_.stop();
-            for (const QString& filter : dialog->nameFilters())
-                if (filter.contains(filterPart))
-                    dialog->selectNameFilter(filter);
-            // Typed into the name box, as the user does: selectFile leaves a box that has the focus.
-            dialog->selectFile(path);
-            if (auto* const name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
-                name->setText(path);
-            static_cast<QDialog*>(dialog)->accept(); // as the dialog's own button does
-        });
-        timer_.start(20);
-    }
-
-  private:
-    QTimer timer_;
-};
 
 QString ToolTipAt(QWidget* widget, const QPoint& at)
 {

@@ -18,7 +18,7 @@ class ListSeries : public TStreamSeries {
     bool Empty() const override { return points.empty(); }
     double FirstX() const override { return points.front().x; }
     double LastX() const override { return points.back().x; }
-    bool AddPoint(double x, double y) override { return Add({x, y, false}); }
+    bool AddPoint(double x, double y, bool) override { return Add({x, y, false}); }
     bool AddGap(double x, double height) override { return Add({x, height, true}); }
 
   private:

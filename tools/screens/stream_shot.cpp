@@ -1,8 +1,10 @@
-// The stream page over the demo bus: a running stream, then the stopped chart zoomed with the
-// mouse.
+// The stream page over the demo bus: a running stream, the same with the measuring tools at work
+// (statistics between two cursors, the histogram, the time axis), then the stopped chart zoomed
+// with the mouse.
 #include "ShotSupport.h"
 #include "bus/SensorBus.h"
 #include "pages/StreamChart.h"
+#include "pages/StreamTools.h"
 #include "protocol/DeviceList.h"
 #include "protocol/DeviceUnit.h"
 #include "serial/TCommPortDriver.h"
@@ -31,6 +33,25 @@ int main(int argc, char** argv)
     form.TabSheet2->StreamChart().ReplotNow();
     ShotSession::Settle(100);
     session.Save(QStringLiteral("stream-running"));
+
+    TStreamTools& tools = form.TabSheet2->StreamTools();
+    tools.CheckBoxHistogram->setChecked(true);
+    tools.CheckBoxTimeAxis->setChecked(true);
+    ShotSession::WaitUntil([&] { return form.TabSheet2->StreamChart().Count() >= 400; }, 20000);
+    tools.ButtonStreamPause->click();
+    form.TabSheet2->StreamChart().ReplotNow();
+    const QRect area = form.TabSheet2->StreamChart().PlotRect();
+    QTest::mouseClick(form.TabSheet2->Chart1, Qt::LeftButton, Qt::ControlModifier,
+                      QPoint(area.left() + area.width() / 5, area.center().y()));
+    QTest::mouseClick(form.TabSheet2->Chart1, Qt::RightButton, Qt::ControlModifier,
+                      QPoint(area.left() + area.width() * 3 / 5, area.center().y()));
+    tools.RefreshNow();
+    form.TabSheet2->StreamChart().ReplotNow();
+    ShotSession::Settle(100);
+    session.Save(QStringLiteral("stream-tools"));
+    tools.ButtonStreamPause->click();
+    tools.CheckBoxTimeAxis->setChecked(false);
+    tools.CheckBoxHistogram->setChecked(false);
 
     form.TabSheet2->Button7->click();
     ShotSession::WaitUntil([&] { return !form.Bus().StreamRunning(); }, 8000);
