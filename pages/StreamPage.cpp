@@ -4,10 +4,10 @@
 #include "pages/PageHelpers.h"
 #include "pages/PageHost.h"
 #include "pages/ReplyTexts.h"
+#include "pages/ResultText.h"
 #include "pages/StreamChart.h"
 #include "pages/StreamGraph.h"
 #include "pages/StreamRecorder.h"
-#include "pages/ResultText.h"
 #include "pages/StreamTools.h"
 #include "protocol/DeviceUnit.h"
 #include "settings/Settings.h"
@@ -424,11 +424,10 @@ void TStreamPage::OnSamples(TDevice* device, const TSampleBatch& batch)
     streamChart_->Arrived(batch.ReadAt, batch.Samples.size(), batch.Speed);
     sampler.Samples(batch.Samples, device->ID_D, CheckBox_RecordThrd->isChecked());
     // A count stream's values are counts: no unit, no decimals.
-    const bool counts = !batch.Samples.empty() && batch.Samples.back().Valid && batch.Samples.back().Count;
-    if (counts != countStream_ && !batch.Samples.empty() && batch.Samples.back().Valid) {
-        countStream_ = counts;
-        streamTools_->SetFormat(counts ? TValueFormat{0, QString()}
-                                       : TValueFormat{ResultDecimals(device->ID_D), QStringLiteral("мм")});
+    if (!batch.Samples.empty() && batch.Samples.back().Valid && batch.Samples.back().Count != countStream_) {
+        countStream_ = batch.Samples.back().Count;
+        streamTools_->SetFormat(countStream_ ? TValueFormat{0, QString()}
+                                             : TValueFormat{ResultDecimals(device->ID_D), QStringLiteral("мм")});
     }
     const TStreamView view = sampler.Take();
     FollowStream(view);

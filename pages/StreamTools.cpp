@@ -70,14 +70,18 @@ QString Stats(const std::optional<TTraceStats>& stats, const TValueFormat& forma
     const TTraceStats s = stats.value_or(TTraceStats{});
     const bool any = s.Values > 0;
     const int d = format.Decimals;
-    const auto value = [&](double v) { return any ? std::optional<double>(v) : std::nullopt; };
+    // The unit once, after the range's name: the line has to fit the smallest window.
+    const auto value = [&](std::optional<double> v, int decimals) {
+        return any ? Measured(v, decimals, QString()) : Dash;
+    };
+    QString range = between ? QStringLiteral("Между курсорами") : QStringLiteral("В окне");
+    if (!format.Unit.isEmpty())
+        range += QStringLiteral(", ") + format.Unit;
     return QStringLiteral("%1: N %2 · мин %3 · макс %4 · сред. %5 · σ %6 · размах %7 · пропуски %8")
-        .arg(between ? QStringLiteral("Между курсорами") : QStringLiteral("В окне"))
+        .arg(range)
         .arg(s.Count)
-        .arg(Measured(value(s.Min), d, format.Unit), Measured(value(s.Max), d, format.Unit),
-             Measured(value(s.Mean), d, format.Unit),
-             Measured(any ? s.StdDev : std::nullopt, d + DeviationExtraDecimals, format.Unit),
-             Measured(value(s.PeakToPeak()), d, format.Unit),
+        .arg(value(s.Min, d), value(s.Max, d), value(s.Mean, d), value(s.StdDev, d + DeviationExtraDecimals),
+             value(s.PeakToPeak(), d),
              s.Count > 0 ? Number(100 * s.GapShare(), 1) + QStringLiteral(" %") : Dash);
 }
 
@@ -162,12 +166,12 @@ TStreamTools::TStreamTools(TStreamChart& chart, QCustomPlot& plot, TSettings& se
                                                       ButtonStreamExport})
         top->addWidget(w);
     top->addSpacing(8);
-    top->addWidget(LabelStreamCursors, 3);
-    top->addWidget(LabelStreamRate, 1);
+    top->addWidget(LabelStreamCursors, 5);
+    top->addWidget(LabelStreamPoint, 3);
+    top->addWidget(LabelStreamRate, 2);
     auto* const bottom = new QHBoxLayout;
     bottom->setContentsMargins(0, 0, 0, 0);
-    bottom->addWidget(LabelStreamStats, 4);
-    bottom->addWidget(LabelStreamPoint, 1);
+    bottom->addWidget(LabelStreamStats);
     auto* const rows = new QVBoxLayout(this);
     rows->setContentsMargins(4, 2, 4, 0);
     rows->setSpacing(1);

@@ -75,7 +75,9 @@ class StreamToolsTest : public BusFormTest {
         ini.Load();
         return ini.ReadString(QStringLiteral("StreamChart"), key, QString());
     }
-    static QString Mm(double v, int decimals = 2) { return QLocale().toString(v, 'f', decimals) + " мм"; }
+    // A value as the strip shows it at a range of 250 mm.
+    static QString Number(double v) { return QLocale().toString(v, 'f', 2); }
+    static QString Mm(double v) { return Number(v) + " мм"; }
     QString StatsText()
     {
         Tools().RefreshNow();
@@ -89,7 +91,7 @@ TEST_F(StreamToolsTest, StatisticsFollowTheViewThenTheCursorsMovedWithMouseAndKe
     ASSERT_TRUE(WaitFor([&] { return Chart().Count() >= 300; }, 8000));
     // While the stream runs the view holds the newest hundred or so samples.
     const QString live = StatsText();
-    EXPECT_TRUE(live.startsWith("В окне: N ")) << live.toStdString();
+    EXPECT_TRUE(live.startsWith("В окне, мм: N ")) << live.toStdString();
     EXPECT_TRUE(live.contains("пропуски 0,0 %")) << live.toStdString();
     EXPECT_FALSE(Tools().LabelStreamRate->text().isEmpty());
     Stop();
@@ -102,10 +104,10 @@ TEST_F(StreamToolsTest, StatisticsFollowTheViewThenTheCursorsMovedWithMouseAndKe
     for (std::int64_t i = from; i < to; ++i)
         sum += Trace().Value(i);
     const QString shown = StatsText();
-    EXPECT_TRUE(shown.startsWith(QStringLiteral("В окне: N %1 · мин %2 · макс %3 · сред. %4")
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("В окне, мм: N %1 · мин %2 · макс %3 · сред. %4")
                                      .arg(to - from)
-                                     .arg(Mm(Trace().Value(from)), Mm(Trace().Value(to - 1)),
-                                          Mm(sum / static_cast<double>(to - from)))))
+                                     .arg(Number(Trace().Value(from)), Number(Trace().Value(to - 1)),
+                                          Number(sum / static_cast<double>(to - from)))))
         << shown.toStdString();
 
     // Ctrl with the left button sets the first cursor, with the right one the second.
@@ -116,7 +118,7 @@ TEST_F(StreamToolsTest, StatisticsFollowTheViewThenTheCursorsMovedWithMouseAndKe
     CtrlClick(Qt::RightButton, b);
     ASSERT_EQ(Chart().Cursor(0), a);
     ASSERT_EQ(Chart().Cursor(1), b);
-    EXPECT_TRUE(StatsText().startsWith("Между курсорами: N 101 · ")) << StatsText().toStdString();
+    EXPECT_TRUE(StatsText().startsWith("Между курсорами, мм: N 101 · ")) << StatsText().toStdString();
     EXPECT_TRUE(Tools().LabelStreamCursors->text().startsWith("Δ 100 отсч. · Δt "));
     EXPECT_TRUE(Tools().LabelStreamCursors->text().endsWith(" · Δ " + Mm(0.5)))
         << Tools().LabelStreamCursors->text().toStdString();
@@ -126,7 +128,7 @@ TEST_F(StreamToolsTest, StatisticsFollowTheViewThenTheCursorsMovedWithMouseAndKe
     EXPECT_EQ(Chart().Cursor(1), b + 1);
     Key(Qt::Key_Left, Qt::ShiftModifier);
     EXPECT_EQ(Chart().Cursor(1), b - 9);
-    EXPECT_TRUE(StatsText().startsWith("Между курсорами: N 92 · "));
+    EXPECT_TRUE(StatsText().startsWith("Между курсорами, мм: N 92 · "));
     for (int i = 0; i < 10000 && Chart().Cursor(1) != 0; ++i)
         Key(Qt::Key_Left, Qt::ShiftModifier);
     Key(Qt::Key_Left);
@@ -134,8 +136,8 @@ TEST_F(StreamToolsTest, StatisticsFollowTheViewThenTheCursorsMovedWithMouseAndKe
     // Both cursors on one sample: a range of one, without a deviation.
     Chart().SetCursor(0, 0);
     const QString one = StatsText();
-    EXPECT_TRUE(one.startsWith("Между курсорами: N 1 · ")) << one.toStdString();
-    EXPECT_TRUE(one.contains("σ — · размах " + Mm(0))) << one.toStdString();
+    EXPECT_TRUE(one.startsWith("Между курсорами, мм: N 1 · ")) << one.toStdString();
+    EXPECT_TRUE(one.contains("σ — · размах " + Number(0))) << one.toStdString();
     EXPECT_TRUE(Tools().LabelStreamCursors->text().startsWith("Δ 0 отсч. · Δt 0,000000 с"));
 
     // Cursors outside the data are refused; Escape takes both away.
@@ -149,7 +151,7 @@ TEST_F(StreamToolsTest, StatisticsFollowTheViewThenTheCursorsMovedWithMouseAndKe
     Key(Qt::Key_Escape);
     EXPECT_FALSE(Chart().Cursor(1));
     EXPECT_TRUE(Tools().LabelStreamCursors->text().isEmpty());
-    EXPECT_TRUE(StatsText().startsWith("В окне: "));
+    EXPECT_TRUE(StatsText().startsWith("В окне, мм: "));
 
     // The zoom and its undo work as before, the statistics following the view.
     const QRect plot = Chart().PlotRect();
@@ -158,7 +160,7 @@ TEST_F(StreamToolsTest, StatisticsFollowTheViewThenTheCursorsMovedWithMouseAndKe
     QTest::mouseRelease(Plot(), Qt::LeftButton, Qt::NoModifier, QPoint(PixelOf(b), plot.bottom() - 5));
     const auto [zoomFrom, zoomTo] = Chart().Shown();
     EXPECT_NEAR(static_cast<double>(zoomTo - zoomFrom), static_cast<double>(b - a), 3);
-    EXPECT_TRUE(StatsText().startsWith(QStringLiteral("В окне: N %1 · ").arg(zoomTo - zoomFrom)));
+    EXPECT_TRUE(StatsText().startsWith(QStringLiteral("В окне, мм: N %1 · ").arg(zoomTo - zoomFrom)));
 }
 
 TEST_F(StreamToolsTest, ThePauseHoldsTheViewWhileEverySampleIsKept)

@@ -26,17 +26,19 @@ TEST_F(StreamToolTextTest, MissingFiguresAreDashes)
         bool between;
         const char* text;
     } cases[] = {
-        {std::nullopt, false, "В окне: N 0 · мин — · макс — · сред. — · σ — · размах — · пропуски —"},
+        {std::nullopt, false, "В окне, мм: N 0 · мин — · макс — · сред. — · σ — · размах — · пропуски —"},
         {TTraceStats{12, 0, 0, 0, 0, std::nullopt}, true,
-         "Между курсорами: N 12 · мин — · макс — · сред. — · σ — · размах — · пропуски 100,0 %"},
+         "Между курсорами, мм: N 12 · мин — · макс — · сред. — · σ — · размах — · пропуски 100,0 %"},
         {TTraceStats{4, 1, 2.5, 2.5, 2.5, std::nullopt}, false,
-         "В окне: N 4 · мин 2,50 мм · макс 2,50 мм · сред. 2,50 мм · σ — · размах 0,00 мм · пропуски 75,0 %"},
+         "В окне, мм: N 4 · мин 2,50 · макс 2,50 · сред. 2,50 · σ — · размах 0,00 · пропуски 75,0 %"},
         {TTraceStats{3, 3, -1, 2, 0.5, 1.25}, false,
-         "В окне: N 3 · мин -1,00 мм · макс 2,00 мм · сред. 0,50 мм · σ 1,2500 мм · размах 3,00 мм · "
-         "пропуски 0,0 %"},
+         "В окне, мм: N 3 · мин -1,00 · макс 2,00 · сред. 0,50 · σ 1,2500 · размах 3,00 · пропуски 0,0 %"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(StreamToolText::Stats(c.stats, mm, c.between).toStdString(), c.text);
+    // Counts: no unit, no decimals.
+    EXPECT_EQ(StreamToolText::Stats(TTraceStats{2, 2, 7, 9, 8, 1.4142}, TValueFormat{0, QString()}, false).toStdString(),
+              "В окне: N 2 · мин 7 · макс 9 · сред. 8 · σ 1,41 · размах 2 · пропуски 0,0 %");
 }
 
 TEST_F(StreamToolTextTest, CursorsOverGapsAndAlone)
