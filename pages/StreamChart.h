@@ -21,7 +21,6 @@ class QCPItemStraightLine;
 template <class T> class QCPDataContainer;
 class QCustomPlot;
 class TAxisLabelTicker;
-class TSampleTrace;
 class TTimeTicker;
 class TChartOverlay;
 class TStreamGraph;

@@ -52,7 +52,9 @@ class TBusUnderTest {
     {
         TSearchParams params;
         params.Port = sim.slavePath();
-        params.DelayMs = 10;
+        // The simulator judges a probe's line speed when it reads it: the pause leaves room for a
+        // simulator held back by a loaded machine, so that it reads each probe before the switch.
+        params.DelayMs = 30;
         params.Range = range;
         return params;
     }

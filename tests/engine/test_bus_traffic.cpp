@@ -136,7 +136,6 @@ TEST(TrafficSearchTest, ProbesAndTheirAnswers)
         ASSERT_TRUE(t.started);
         t.bus.SetProtocol(protocol);
         TSearchParams params = t.Search(2);
-        params.DelayMs = 30;
         params.Speeds = {115200};
         ASSERT_TRUE(t.Done([&] { return t.bus.StartSearch(params); }));
         const std::vector<TTrafficFrame> sent = Frames(t.bus.Traffic(), TFrameDirection::Sent);
