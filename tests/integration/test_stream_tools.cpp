@@ -119,17 +119,20 @@ TEST_F(StreamToolsTest, StatisticsFollowTheViewThenTheCursorsMovedWithMouseAndKe
     EXPECT_NEAR(Figure(shown, "макс"), Trace().Value(to - 1), 0.0051) << shown.toStdString();
     EXPECT_NEAR(Figure(shown, "сред."), sum / static_cast<double>(to - from), 0.0051) << shown.toStdString();
 
-    // Ctrl with the left button sets the first cursor, with the right one the second.
-    const std::int64_t a = from + 20;
-    const std::int64_t b = from + 120;
+    // Ctrl with the left button sets the first cursor, with the right one the second, each on the
+    // sample under the pointer (a neighbour when a pixel column spans more than one sample).
     Plot()->setFocus();
-    CtrlClick(Qt::LeftButton, a);
-    CtrlClick(Qt::RightButton, b);
-    ASSERT_EQ(Chart().Cursor(0), a);
-    ASSERT_EQ(Chart().Cursor(1), b);
-    EXPECT_TRUE(StatsText().startsWith("Между курсорами, мм: N 101 · ")) << StatsText().toStdString();
-    EXPECT_TRUE(Tools().LabelStreamCursors->text().startsWith("Δ 100 отсч. · Δt "));
-    EXPECT_TRUE(Tools().LabelStreamCursors->text().endsWith(" · Δ " + Mm(0.5)))
+    CtrlClick(Qt::LeftButton, from + 20);
+    CtrlClick(Qt::RightButton, from + 120);
+    ASSERT_TRUE(Chart().Cursor(0) && Chart().Cursor(1));
+    const std::int64_t a = *Chart().Cursor(0);
+    const std::int64_t b = *Chart().Cursor(1);
+    EXPECT_NEAR(static_cast<double>(a), static_cast<double>(from + 20), 1);
+    EXPECT_NEAR(static_cast<double>(b), static_cast<double>(from + 120), 1);
+    EXPECT_TRUE(StatsText().startsWith(QStringLiteral("Между курсорами, мм: N %1 · ").arg(b - a + 1)))
+        << StatsText().toStdString();
+    EXPECT_TRUE(Tools().LabelStreamCursors->text().startsWith(QStringLiteral("Δ %1 отсч. · Δt ").arg(b - a)));
+    EXPECT_TRUE(Tools().LabelStreamCursors->text().endsWith(" · Δ " + Mm(Trace().Value(b) - Trace().Value(a))))
         << Tools().LabelStreamCursors->text().toStdString();
 
     // The arrows move the cursor set last; with Shift ten samples at a time; never past the data.
@@ -137,7 +140,7 @@ TEST_F(StreamToolsTest, StatisticsFollowTheViewThenTheCursorsMovedWithMouseAndKe
     EXPECT_EQ(Chart().Cursor(1), b + 1);
     Key(Qt::Key_Left, Qt::ShiftModifier);
     EXPECT_EQ(Chart().Cursor(1), b - 9);
-    EXPECT_TRUE(StatsText().startsWith("Между курсорами, мм: N 92 · "));
+    EXPECT_TRUE(StatsText().startsWith(QStringLiteral("Между курсорами, мм: N %1 · ").arg(b - 9 - a + 1)));
     for (int i = 0; i < 10000 && Chart().Cursor(1) != 0; ++i)
         Key(Qt::Key_Left, Qt::ShiftModifier);
     Key(Qt::Key_Left);
@@ -216,13 +219,15 @@ TEST_F(StreamToolsTest, TheTimeAxisShowsSecondsAndTheCrossHairBoth)
         EXPECT_GE(seconds, Trace().Time(i) - 1e-9) << labels[k].toStdString();
         EXPECT_LE(seconds, Trace().Time(i + 1) + 1e-9) << labels[k].toStdString();
     }
-    // The cross-hair names the sample and its time.
-    QTest::mouseMove(Plot(), QPoint(PixelOf(100), Chart().PlotRect().center().y()));
-    QTest::mousePress(Plot(), Qt::LeftButton, Qt::ShiftModifier, QPoint(PixelOf(100), Chart().PlotRect().center().y()));
-    QTest::mouseRelease(Plot(), Qt::LeftButton, Qt::ShiftModifier, QPoint(PixelOf(100), Chart().PlotRect().center().y()));
+    // The cross-hair names the sample under the pointer and its time.
+    const QPoint at(PixelOf(100), Chart().PlotRect().center().y());
+    const std::optional<std::int64_t> under = Chart().IndexAtPixel(at.x());
+    ASSERT_TRUE(under);
+    QTest::mouseMove(Plot(), at);
+    QTest::mousePress(Plot(), Qt::LeftButton, Qt::ShiftModifier, at);
+    QTest::mouseRelease(Plot(), Qt::LeftButton, Qt::ShiftModifier, at);
     const QString point = Tools().LabelStreamPoint->text();
-    EXPECT_TRUE(point.startsWith(QStringLiteral("№ 100 · %1 с").arg(QLocale().toString(Trace().Time(100), 'f', 6))))
-        << point.toStdString();
+    EXPECT_EQ(point, QStringLiteral("№ %1 · %2 с").arg(*under).arg(QLocale().toString(Trace().Time(*under), 'f', 6)));
 
     Tools().CheckBoxTimeAxis->click();
     EXPECT_EQ(Plot()->xAxis->label(), QStringLiteral("Номер отсчета"));
